@@ -1,0 +1,17 @@
+// doVav: multi-projector warping, blending and black-level correction.
+//
+// The one header a host includes. Entry points return a kzResult; those that
+// take a context leave a message in the context's error text on failure
+// (read it with kzGetErrorString). Text copied into caller buffers follows
+// strncpy semantics: pass a zero-filled buffer and at most its size minus one
+// to receive a terminated string.
+#pragma once
+
+#ifndef __cplusplus
+#error "kzLib.h is a C++ header"
+#endif
+
+#include "kzLib/export.h"
+#include "kzLib/types.h"
+#include "kzLib/core.h"
+#include "kzLib/configuration.h"

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages doVav needs to build, test and fuzz, and the
+# de_DE.UTF-8 locale the tests use to check locale-independent number parsing.
+# Idempotent: does nothing when everything is present. Run as root (or with
+# sudo available) on Debian 12.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config binutils   # toolchain
+  libtinyxml-dev                                          # configuration parser
+  googletest libgtest-dev libgmock-dev                    # unit tests
+  clang libclang-rt-14-dev                                # libFuzzer targets
+  locales                                                 # locale tests
+)
+
+sudo_if_needed() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -qx installed; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  sudo_if_needed apt-get update -qq
+  sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  sudo_if_needed localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -1,0 +1,45 @@
+// The header every context record begins with. Kind-independent entry points
+// receive a context as void* and read it through this header; back-end
+// records derive from it so that the header sits at the start of the record.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "kzLib/types.h"
+
+// Capacity of the error text; messages are cut to a per-writer limit below it.
+constexpr size_t kzErrorStringSize = 310;
+// Limit (terminator included) for messages of the configuration loader and the OpenGL back-end.
+constexpr size_t kzErrorLimitOpenGL = 260;
+// Limit for messages of the Vulkan back-end.
+constexpr size_t kzErrorLimitVulkan = 310;
+
+using kzChannelTable = std::map<uint32_t, kzConfigurationData>;
+
+struct kzContextHeader {
+    explicit kzContextHeader(int32_t contextKind) : kind(contextKind) {}
+
+    int32_t kind;
+    char errorString[kzErrorStringSize] = {};
+    uint32_t activeChannel = 0;
+    float nearClip = 0.5f;
+    float farClip = 5000.0f;
+    bool flipWarpmeshVerticesY = false;
+    bool flipWarpmeshTexcoordsV = false;
+    kzChannelTable configurations;
+};
+
+// True for the kinds that kind-independent entry points accept (0 to 3).
+inline bool kzIsKnownContextKind(int32_t kind)
+{
+    return kind >= KZ_CONTEXT_D3D9 && kind <= KZ_CONTEXT_VULKAN;
+}
+
+// The header of a context handed in as void*, or null if the pointer is null
+// or the kind is not one this library knows.
+inline kzContextHeader* kzGetContextHeader(void* context)
+{
+    auto* header = static_cast<kzContextHeader*>(context);
+    return header && kzIsKnownContextKind(header->kind) ? header : nullptr;
+}

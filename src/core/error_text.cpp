@@ -1,0 +1,16 @@
+#include "core/error_text.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "core/context_header.h"
+
+void kzSetErrorText(kzContextHeader* header, size_t limit, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(header->errorString, std::min(limit, sizeof header->errorString), format,
+                   arguments);
+    va_end(arguments);
+}

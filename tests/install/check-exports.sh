@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Usage: check-exports.sh LIBRARY
+# Fails if the library's SONAME is not libkzLib.so.6 or if it exports a
+# symbol that is neither a kz entry point nor a member of a kz class.
+set -euo pipefail
+library=$1
+
+soname=$(objdump -p "$library" | awk '$1 == "SONAME" { print $2 }')
+if [ "$soname" != "libkzLib.so.6" ]; then
+  echo "SONAME is '$soname', expected libkzLib.so.6"
+  exit 1
+fi
+
+symbols=$(nm -DC --defined-only "$library" | cut -d' ' -f3-)
+if [ -z "$symbols" ]; then
+  echo "no exported symbols"
+  exit 1
+fi
+foreign=$(grep -v '^kz' <<<"$symbols" || true)
+if [ -n "$foreign" ]; then
+  echo "exported symbols outside the kz interface:"
+  echo "$foreign"
+  exit 1
+fi
+for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
+                kzGetConfigurationFileNames kzGetFullPath kzGetDirectoryName; do
+  grep -qx "$required" <<<"$symbols" || { echo "$required is not exported"; exit 1; }
+done
+echo "$(wc -l <<<"$symbols") symbols, all kz"

@@ -1,0 +1,29 @@
+// Subcommands of the dovav tool. Each takes the arguments after its name and
+// returns the process exit status.
+#pragma once
+
+#include <cstdio>
+
+namespace dovav {
+
+// Exit statuses shared by all commands.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the command ran and found a problem
+constexpr int kExitUsage = 2;    // bad command line or missing input file
+
+struct Command {
+    const char* name;
+    const char* summary;
+    const char* usage;  // full help text of the command
+    int (*run)(int argc, char** argv);
+};
+
+int runChannels(int argc, char** argv);
+
+// Prints a command's help when asked (-h / --help) and reports it.
+bool helpRequested(const Command& command, int argc, char** argv);
+
+// Looks up a command by name; null if unknown.
+const Command* findCommand(const char* name);
+
+}  // namespace dovav
