@@ -1,7 +1,6 @@
 // dovav channels CONFIG: load a configuration and print its channel table.
 
 #include <cstdio>
-#include <cstring>
 
 #include "channel_table.h"
 #include "commands.h"
@@ -23,13 +22,15 @@ int runChannels(int argc, char** argv)
     // beyond the header, so no back-end entry point will treat it as its own.
     kzContextHeader context(KZ_CONTEXT_D3D9);
     const kzResult result = kzLoadConfigurationFromFile(&context, path);
+    char message[kzErrorStringSize + 1] = {};
+    kzGetErrorString(&context, message, sizeof message - 1);
     if (result != KZ_OK) {
-        std::fprintf(stderr, "dovav channels: %s: %s (result %d)\n", path, context.errorString,
+        std::fprintf(stderr, "dovav channels: %s: %s (result %d)\n", path, message,
                      static_cast<int>(result));
         return result == KZ_ERROR_FILE ? kExitUsage : kExitFailure;
     }
-    if (context.errorString[0] != '\0')
-        std::fprintf(stderr, "dovav channels: warning: %s\n", context.errorString);
+    if (message[0] != '\0')
+        std::fprintf(stderr, "dovav channels: warning: %s\n", message);
 
     std::printf("configuration %s\n", path);
     printChannelTable(context, stdout);
