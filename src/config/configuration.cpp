@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <string>
 
 #include <tinyxml.h>
@@ -142,19 +144,27 @@ bool readAndRewind(FILE* file, std::string& text)
     return complete;
 }
 
-}  // namespace
-
-KZ_API kzResult kzLoadConfigurationFromFile(void* context, const char* path)
+// Argument checks shared by the channel-table queries: the context first,
+// then the count, then the context's kind.
+kzResult checkQuery(void* context, const size_t* count, const kzContextHeader*& header)
 {
     if (!context)
+        return KZ_ERROR_INVALID_CONTEXT;
+    if (!count)
         return KZ_ERROR_INVALID_ARGUMENT;
-    auto* header = static_cast<kzContextHeader*>(context);
-    if (!path) {
-        kzSetErrorText(header, kzErrorLimitOpenGL, "No filename specified");
-        return KZ_ERROR_INVALID_ARGUMENT;
-    }
+    header = kzGetContextHeader(context);
+    return header ? KZ_OK : KZ_ERROR_INVALID_CONTEXT;
+}
 
-    FILE* file = std::fopen(path, "rb");
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// Parses the file and merges its channels into the header's table; the table
+// is touched only once the whole file has been read.
+kzResult loadConfiguration(kzContextHeader* header, const char* path)
+{
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file) {
         kzSetErrorText(header, kzErrorLimitOpenGL, "File %s not found", path);
         return KZ_ERROR_FILE;
@@ -168,14 +178,12 @@ KZ_API kzResult kzLoadConfigurationFromFile(void* context, const char* path)
 
     TiXmlDocument document;
     std::string text;
-    const bool parsed = readAndRewind(file, text) &&
-                        kzXmlElementDepth(text) <= kMaxElementDepth &&
-                        document.LoadFile(file);
-    std::fclose(file);
-    if (!parsed) {
+    if (!readAndRewind(file.get(), text) || kzXmlElementDepth(text) > kMaxElementDepth ||
+        !document.LoadFile(file.get())) {
         kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml");
         return KZ_ERROR_INVALID_DATA;
     }
+    file.reset();
     const TiXmlElement* root = document.FirstChildElement("kzCorrection");
     if (!root) {
         kzSetErrorText(header, kzErrorLimitOpenGL,
@@ -209,20 +217,36 @@ KZ_API kzResult kzLoadConfigurationFromFile(void* context, const char* path)
             record.inputGamma = fileWide.inputGamma;
         if (record.outputGamma == 0.0f)
             record.outputGamma = fileWide.outputGamma;
-        header->configurations[channel] = record;
     }
+    channels.merge(header->configurations);  // keeps this file's record where both have one
+    header->configurations.swap(channels);
     return KZ_OK;
+}
+
+}  // namespace
+
+KZ_API kzResult kzLoadConfigurationFromFile(void* context, const char* path)
+{
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    auto* header = static_cast<kzContextHeader*>(context);
+    if (!path) {
+        kzSetErrorText(header, kzErrorLimitOpenGL, "No filename specified");
+        return KZ_ERROR_INVALID_ARGUMENT;
+    }
+    try {
+        return loadConfiguration(header, path);
+    } catch (const std::bad_alloc&) {
+        kzSetErrorText(header, kzErrorLimitOpenGL, "Out of memory while loading %s", path);
+        return KZ_ERROR_INVALID_DATA;
+    }
 }
 
 KZ_API kzResult kzGetChannels(void* context, unsigned* channels, size_t* count)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_CONTEXT;
-    if (!count)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    const kzContextHeader* header = kzGetContextHeader(context);
-    if (!header)
-        return KZ_ERROR_INVALID_CONTEXT;
+    const kzContextHeader* header = nullptr;
+    if (kzResult result = checkQuery(context, count, header); result != KZ_OK)
+        return result;
 
     if (channels) {
         size_t copied = 0;
@@ -237,13 +261,9 @@ KZ_API kzResult kzGetChannels(void* context, unsigned* channels, size_t* count)
 KZ_API kzResult kzGetConfigurationFileNames(void* context, unsigned channel, char** names,
                                             size_t* count)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_CONTEXT;
-    if (!count)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    const kzContextHeader* header = kzGetContextHeader(context);
-    if (!header)
-        return KZ_ERROR_INVALID_CONTEXT;
+    const kzContextHeader* header = nullptr;
+    if (kzResult result = checkQuery(context, count, header); result != KZ_OK)
+        return result;
     const auto found = header->configurations.find(channel);
     if (found == header->configurations.end())
         return KZ_ERROR_INVALID_DATA;

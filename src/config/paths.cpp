@@ -18,20 +18,22 @@ bool clearBuffer(char* buffer, size_t size)
     return true;
 }
 
-// Textual absolute form: rooted paths as they are, others appended to the
-// working directory. No normalisation, no symbolic link resolution.
-kzResult absolutePath(const char* path, fs::path& result)
+// Writes the textual absolute form of `path` (rooted paths as they are,
+// others appended to the working directory; no normalisation, no symbolic
+// link resolution), or its directory with the trailing separator, into the
+// buffer, which the caller has zero-filled. A result that does not fit with
+// its terminator leaves the buffer as it is.
+kzResult writeAbsolute(const char* path, char* buffer, size_t size, bool directoryOnly)
 {
     if (path[0] == '\0')
         return KZ_ERROR_INVALID_ARGUMENT;  // an empty path has no absolute form
     std::error_code error;
-    result = fs::absolute(fs::path(path), error);
-    return error ? KZ_ERROR_INVALID_DATA : KZ_OK;
-}
-
-// Copies text into the zero-filled buffer if it fits with its terminator.
-kzResult copyIfFits(const std::string& text, char* buffer, size_t size)
-{
+    fs::path full = fs::absolute(fs::path(path), error);
+    if (error)
+        return KZ_ERROR_INVALID_DATA;
+    if (directoryOnly)
+        full.remove_filename();  // /a/b.xml -> /a/
+    const std::string& text = full.native();
     if (text.size() >= size)
         return KZ_ERROR_INVALID_DATA;
     std::memcpy(buffer, text.data(), text.size());
@@ -51,10 +53,7 @@ KZ_API kzResult kzGetFullPath(const char* path, char* buffer, size_t size)
 {
     if (!clearBuffer(buffer, size) || !path)
         return KZ_ERROR_INVALID_ARGUMENT;
-    fs::path full;
-    if (kzResult result = absolutePath(path, full); result != KZ_OK)
-        return result;
-    return copyIfFits(full.native(), buffer, size);
+    return writeAbsolute(path, buffer, size, false);
 }
 
 KZ_API kzResult kzIsPathRooted(const char* path, bool* rooted)
@@ -69,9 +68,5 @@ KZ_API kzResult kzGetDirectoryName(const char* path, char* buffer, size_t size)
 {
     if (!clearBuffer(buffer, size) || !path)
         return KZ_ERROR_INVALID_ARGUMENT;
-    fs::path full;
-    if (kzResult result = absolutePath(path, full); result != KZ_OK)
-        return result;
-    // Drops the file name but keeps the separator before it: /a/b.xml -> /a/.
-    return copyIfFits(full.remove_filename().native(), buffer, size);
+    return writeAbsolute(path, buffer, size, true);
 }
