@@ -132,16 +132,42 @@ void readChannel(const TiXmlElement& element, const std::string& directory,
     }
 }
 
-// Reads the whole file into `text` and leaves the stream at its start.
-bool readAndRewind(FILE* file, std::string& text)
+// Reads the whole file as the XML parser should see it: cut at the first NUL
+// byte, line ends normalised to '\n' as the parser's own file reader does,
+// and padded with NUL bytes. The parser steps over a multi-byte UTF-8
+// character whole, so a lead byte at the very end of the text would carry it
+// past a single terminator and out of the buffer; the padding stops it there.
+bool readXmlText(FILE* file, std::string& text)
 {
+    constexpr size_t kPadding = 8;  // longer than any UTF-8 sequence
     char block[8192];
     size_t count;
     while ((count = std::fread(block, 1, sizeof block, file)) > 0)
         text.append(block, count);
-    const bool complete = !std::ferror(file);
-    std::rewind(file);
-    return complete;
+    if (std::ferror(file))
+        return false;
+
+    text.resize(std::strlen(text.c_str()));
+    size_t kept = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            text[kept++] = '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            text[kept++] = text[i];
+        }
+    }
+    text.resize(kept);
+    text.append(kPadding, '\0');
+    return true;
+}
+
+// Parses with the encoding detected from the document (UTF-8 by default).
+bool parseXml(TiXmlDocument& document, const std::string& text)
+{
+    document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    return !document.Error();
 }
 
 // Argument checks shared by the channel-table queries: the context first,
@@ -176,14 +202,14 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
             ? directoryBuffer
             : std::string();
 
-    TiXmlDocument document;
     std::string text;
-    if (!readAndRewind(file.get(), text) || kzXmlElementDepth(text) > kMaxElementDepth ||
-        !document.LoadFile(file.get())) {
+    const bool read = readXmlText(file.get(), text);
+    file.reset();
+    TiXmlDocument document;
+    if (!read || kzXmlElementDepth(text) > kMaxElementDepth || !parseXml(document, text)) {
         kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml");
         return KZ_ERROR_INVALID_DATA;
     }
-    file.reset();
     const TiXmlElement* root = document.FirstChildElement("kzCorrection");
     if (!root) {
         kzSetErrorText(header, kzErrorLimitOpenGL,

@@ -194,6 +194,12 @@ TEST_F(ConfigurationTest, FailuresLeaveTheTableAndReportTheCause)
         {"nesting deep enough to exhaust the parser's stack",
          [nested](ConfigurationTest& t) { return t.load(document(nested)); }, KZ_ERROR_INVALID_DATA,
          "Failed to load xml"},
+        {"multi-byte character cut off by the end of the file",
+         [](ConfigurationTest& t) { return t.load("<kzCorrection><channel id=\"1\" warpmap=\"a\xe5"); },
+         KZ_ERROR_INVALID_DATA, "Failed to load xml"},
+        {"multi-byte character cut off in a name",
+         [](ConfigurationTest& t) { return t.load("<kzCorrection><channel \xf0"); },
+         KZ_ERROR_INVALID_DATA, "Failed to load xml"},
         {"a directory", [](ConfigurationTest& t) { return kzLoadConfigurationFromFile(&t.context, t.dir.path().c_str()); },
          KZ_ERROR_INVALID_DATA, "Failed to load xml"},
     };
@@ -206,6 +212,18 @@ TEST_F(ConfigurationTest, FailuresLeaveTheTableAndReportTheCause)
         EXPECT_EQ(inDir("kept.csv"), channel(9).warpmap);
     }
     EXPECT_EQ(KZ_ERROR_INVALID_ARGUMENT, kzLoadConfigurationFromFile(nullptr, "display.xml"));
+}
+
+TEST_F(ConfigurationTest, LineEndsAndBytesAfterANulAsTheParserReadsThem)
+{
+    const std::string crlf = "<kzCorrection>\r\n<gamma>1.5\r\n</gamma>\r<channel\r\nid=\"4\"/>\r\n</kzCorrection>\r\n";
+    ASSERT_EQ(KZ_OK, load(crlf));
+    EXPECT_EQ(1.5f, channel(4).gamma);
+
+    context.configurations.clear();
+    const std::string withNul = document("<channel id=\"6\"/>") + std::string(1, '\0') + "<broken";
+    ASSERT_EQ(KZ_OK, load(withNul)) << "the text ends at the first NUL byte";
+    EXPECT_EQ(1u, context.configurations.count(6));
 }
 
 TEST_F(ConfigurationTest, LoadsMergeIntoTheTable)
