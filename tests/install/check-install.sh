@@ -18,7 +18,8 @@ lib_dir=$(dirname "$(find "$prefix" -name 'libkzLib.so.6')")
 
 echo "== pkg-config"
 flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs kzLib)
-"$cxx" -std=c++17 "$host/host.cpp" $flags -o "$scratch/host-pc"
+# The public header must compile cleanly in a strict host.
+"$cxx" -std=c++17 -Wall -Wextra -Wpedantic -Werror "$host/host.cpp" $flags -o "$scratch/host-pc"
 LD_LIBRARY_PATH=$lib_dir "$scratch/host-pc"
 
 echo "== find_package"
