@@ -2,8 +2,6 @@
 // returns the process exit status.
 #pragma once
 
-#include <cstdio>
-
 namespace dovav {
 
 // Exit statuses shared by all commands.
@@ -19,11 +17,5 @@ struct Command {
 };
 
 int runChannels(int argc, char** argv);
-
-// Prints a command's help when asked (-h / --help) and reports it.
-bool helpRequested(const Command& command, int argc, char** argv);
-
-// Looks up a command by name; null if unknown.
-const Command* findCommand(const char* name);
 
 }  // namespace dovav

@@ -36,8 +36,7 @@ bool isHelpFlag(const char* argument)
     return std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0;
 }
 
-}  // namespace
-
+// Looks up a command by name; null if unknown.
 const Command* findCommand(const char* name)
 {
     for (const Command& command : kCommands) {
@@ -47,6 +46,7 @@ const Command* findCommand(const char* name)
     return nullptr;
 }
 
+// Prints a command's help when asked (-h / --help) and reports it.
 bool helpRequested(const Command& command, int argc, char** argv)
 {
     for (int i = 0; i < argc; ++i) {
@@ -58,6 +58,7 @@ bool helpRequested(const Command& command, int argc, char** argv)
     return false;
 }
 
+}  // namespace
 }  // namespace dovav
 
 int main(int argc, char** argv)
