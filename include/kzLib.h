@@ -15,3 +15,5 @@
 #include "kzLib/types.h"
 #include "kzLib/core.h"
 #include "kzLib/configuration.h"
+#include "kzLib/geometry.h"
+#include "kzLib/math.h"
