@@ -23,7 +23,17 @@ if [ -n "$foreign" ]; then
   exit 1
 fi
 for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
-                kzGetConfigurationFileNames kzGetFullPath kzGetDirectoryName; do
+                kzGetConfigurationFileNames kzGetFullPath kzGetDirectoryName \
+                kzGetOffAxisViewPortal kzGetOrientation kzGetDirAndUp \
+                kzGetProjectionMatrix kzGetOrthoMatrix kzGetModelViewMatrix \
+                kzGetModelViewProjectionMatrix kzGetTransposedMatrix kzGetWorldToScreen; do
   grep -qx "$required" <<<"$symbols" || { echo "$required is not exported"; exit 1; }
+done
+# One method of each math class stands for its whole class.
+for method in 'kzVec2f_p::kzVec2f_p(kzVec3f_p const&)' 'kzVec4f_p::kzVec4f_p(kzVec3f_p const&)' \
+              'kzQuaternion_p::slerp(float, kzQuaternion_p const&, kzQuaternion_p const&)' \
+              'kzMatrix4x4_p::makeInvertOf(kzMatrix4x4_p const&)' \
+              'kzMatrix4x4_p::decompose(kzVec3f_p&, kzQuaternion_p&, kzVec3f_p&, kzQuaternion_p&) const'; do
+  grep -qxF "$method" <<<"$symbols" || { echo "$method is not exported"; exit 1; }
 done
 echo "$(wc -l <<<"$symbols") symbols, all kz"

@@ -1,4 +1,5 @@
-// A minimal host: includes the one public header and asks for the version.
+// A minimal host: includes the one public header, asks for the version and
+// uses an exported math class beside a geometry entry point.
 #include <cstdio>
 
 #include <kzLib.h>
@@ -8,6 +9,21 @@ int main()
     int major = 0, minor = 0, patch = 0, build = 0;
     if (kzGetVersion(&major, &minor, &patch, &build) != KZ_OK || major != 6)
         return 1;
+
+    kzCamera camera{};
+    camera.fovY = 1.0f;
+    camera.aspect = 1.5f;
+    camera.nearClip = 0.5f;
+    camera.farClip = 100.0f;
+    kzMatrix4x4 projection{};
+    if (kzGetProjectionMatrix(&projection, camera) != KZ_OK)
+        return 1;
+    kzMatrix4x4_p matrix;
+    for (int i = 0; i < 16; ++i) matrix.m[i] = projection.m[i];
+    double fovy = 0, aspect = 0, zNear = 0, zFar = 0;
+    if (!matrix.getPerspective(fovy, aspect, zNear, zFar) || aspect < 1.49 || aspect > 1.51)
+        return 1;
+
     std::printf("kzLib %d.%d.%d.%d\n", major, minor, patch, build);
     return 0;
 }
