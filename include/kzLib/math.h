@@ -4,7 +4,10 @@
 // rotation steps compute in double and round on store.
 #pragma once
 
+#include <type_traits>
+
 #include "kzLib/export.h"
+#include "kzLib/types.h"
 
 class kzVec3f_p;
 class kzVec4f_p;
@@ -162,7 +165,12 @@ public:
                    kzQuaternion_p& scaleOrientation) const;
 };
 
-static_assert(sizeof(kzVec2f_p) == 8 && sizeof(kzVec3f_p) == 12 && sizeof(kzVec4f_p) == 16,
-              "vector classes are packed floats");
-static_assert(sizeof(kzQuaternion_p) == 16, "kzQuaternion_p is x, y, z, w");
-static_assert(sizeof(kzMatrix4x4_p) == 64, "kzMatrix4x4_p is 16 floats");
+static_assert(sizeof(kzVec2f_p) == sizeof(kzVec2f) && sizeof(kzVec3f_p) == sizeof(kzVec3f) &&
+                  sizeof(kzVec4f_p) == 16 && sizeof(kzQuaternion_p) == 16 &&
+                  sizeof(kzMatrix4x4_p) == sizeof(kzMatrix4x4),
+              "the math classes have the layouts of the plain records");
+static_assert(std::is_standard_layout<kzMatrix4x4_p>::value &&
+                  std::is_trivially_copyable<kzMatrix4x4_p>::value &&
+                  std::is_trivially_copyable<kzVec3f_p>::value &&
+                  std::is_trivially_copyable<kzQuaternion_p>::value,
+              "the math classes convert to and from the records by copying");

@@ -68,15 +68,19 @@ void kzQuaternion_p::makeRotate(const kzVec3f_p& from, const kzVec3f_p& to) {
     const double dotPlusOne = static_cast<double>(vec3::dot(f, v)) + 1.0;
     if (dotPlusOne < 1e-7) {
         // Opposite directions: a half turn about any axis perpendicular to from.
+        const auto halfTurn = [this](double ax, double ay, double az) {
+            *this = kzQuaternion_p(static_cast<float>(ax), static_cast<float>(ay),
+                                   static_cast<float>(az), 0.0f);
+        };
         if (std::fabs(f.x) < 0.6f) {
             const double s = std::sqrt(1.0 - static_cast<double>(f.x) * f.x);
-            *this = kzQuaternion_p(0.0f, static_cast<float>(f.z / s), static_cast<float>(-f.y / s), 0.0f);
+            halfTurn(0.0, f.z / s, -f.y / s);
         } else if (std::fabs(f.y) < 0.6f) {
             const double s = std::sqrt(1.0 - static_cast<double>(f.y) * f.y);
-            *this = kzQuaternion_p(static_cast<float>(-f.z / s), 0.0f, static_cast<float>(f.x / s), 0.0f);
+            halfTurn(-f.z / s, 0.0, f.x / s);
         } else {
             const double s = std::sqrt(1.0 - static_cast<double>(f.z) * f.z);
-            *this = kzQuaternion_p(static_cast<float>(f.y / s), static_cast<float>(-f.x / s), 0.0f, 0.0f);
+            halfTurn(f.y / s, -f.x / s, 0.0);
         }
         return;
     }
@@ -160,16 +164,18 @@ void kzQuaternion_p::slerp(float t, const kzQuaternion_p& from, const kzQuaterni
 }
 
 kzVec3f_p kzQuaternion_p::getEuler() const {
-    const auto toDegrees = [](double radians) { return static_cast<float>(radians * kDegreesPerRadian); };
-    const float test = x * y + z * w;
+    const auto degrees = [](double radians) {
+        return static_cast<float>(radians * kDegreesPerRadian);
+    };
+    const double test = x * y + z * w;
     // Near the poles the z turn is held at +-90 and the rest goes to the y turn.
-    if (static_cast<double>(test) > 0.499) return {0.0f, toDegrees(2.0 * std::atan2(double(x), double(w))), 90.0f};
-    if (static_cast<double>(test) < -0.499) return {0.0f, toDegrees(-2.0 * std::atan2(double(x), double(w))), -90.0f};
+    if (test > 0.499) return {0.0f, degrees(2.0 * std::atan2(double(x), double(w))), 90.0f};
+    if (test < -0.499) return {0.0f, degrees(-2.0 * std::atan2(double(x), double(w))), -90.0f};
     const float sinX = 2 * x * w - 2 * y * z, cosX = 1 - 2 * x * x - 2 * z * z;
     const float sinY = 2 * y * w - 2 * x * z, cosY = 1 - 2 * y * y - 2 * z * z;
-    return {toDegrees(std::atan2(double(sinX), double(cosX))),
-            toDegrees(std::atan2(double(sinY), double(cosY))),
-            toDegrees(std::asin(double(2 * test)))};
+    return {degrees(std::atan2(double(sinX), double(cosX))),
+            degrees(std::atan2(double(sinY), double(cosY))),
+            degrees(std::asin(2.0 * test))};
 }
 
 void kzQuaternion_p::set(const kzMatrix4x4_p& matrix) { *this = matrix.getRotate(); }

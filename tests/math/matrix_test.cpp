@@ -81,23 +81,24 @@ TEST(MatrixTest, EveryOperandMayBeTheDestination)
     const kzMatrix4x4_p a = randomProjective(random), b = randomProjective(random);
     const kzMatrix4x4_p ab = product(a, b), aa = product(a, a);
 
+    using M = kzMatrix4x4_p;
     struct Case {
         const char* name;
-        kzMatrix4x4_p (*run)(kzMatrix4x4_p a, const kzMatrix4x4_p& b);
-        bool square;
+        M (*run)(M a, M b);  // the product computed into one of its operands
+        const M& expected;
     };
     const std::vector<Case> cases = {
-        {"this is a", [](kzMatrix4x4_p x, const kzMatrix4x4_p& y) { x.makeFromMultiplicationOf(x, y); return x; }, false},
-        {"this is b", [](kzMatrix4x4_p x, const kzMatrix4x4_p& y) { kzMatrix4x4_p t = y; t.makeFromMultiplicationOf(x, t); return t; }, false},
-        {"postMult", [](kzMatrix4x4_p x, const kzMatrix4x4_p& y) { x.postMult(y); return x; }, false},
-        {"preMult", [](kzMatrix4x4_p x, const kzMatrix4x4_p& y) { kzMatrix4x4_p t = y; t.preMult(x); return t; }, false},
-        {"a x a in place", [](kzMatrix4x4_p x, const kzMatrix4x4_p&) { x.makeFromMultiplicationOf(x, x); return x; }, true},
-        {"postMult of itself", [](kzMatrix4x4_p x, const kzMatrix4x4_p&) { x.postMult(x); return x; }, true},
-        {"preMult of itself", [](kzMatrix4x4_p x, const kzMatrix4x4_p&) { x.preMult(x); return x; }, true},
+        {"this is a", [](M a, M b) { a.makeFromMultiplicationOf(a, b); return a; }, ab},
+        {"this is b", [](M a, M b) { b.makeFromMultiplicationOf(a, b); return b; }, ab},
+        {"postMult", [](M a, M b) { a.postMult(b); return a; }, ab},
+        {"preMult", [](M a, M b) { b.preMult(a); return b; }, ab},
+        {"a x a in place", [](M a, M) { a.makeFromMultiplicationOf(a, a); return a; }, aa},
+        {"postMult of itself", [](M a, M) { a.postMult(a); return a; }, aa},
+        {"preMult of itself", [](M a, M) { a.preMult(a); return a; }, aa},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(matricesNear(c.run(a, b), c.square ? aa : ab, 0.0f));
+        EXPECT_TRUE(matricesNear(c.run(a, b), c.expected, 0.0f));
     }
 }
 
