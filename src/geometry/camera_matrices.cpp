@@ -1,9 +1,8 @@
 #include "geometry/records.h"
 #include "kzLib/geometry.h"
+#include "math/angles.h"
 
 namespace {
-
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 kzMatrix4x4_p projectionOf(const kzCamera& camera) {
     kzMatrix4x4_p p;

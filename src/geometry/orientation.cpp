@@ -2,23 +2,16 @@
 
 #include "geometry/records.h"
 #include "kzLib/geometry.h"
+#include "math/angles.h"
 #include "math/vec3_ops.h"
-
-namespace {
-
-constexpr double kDegreesPerRadian = 57.29577951308232;
-
-float degrees(double radians) { return static_cast<float>(radians * kDegreesPerRadian); }
-
-}  // namespace
 
 kzResult kzGetOrientation(kzVec3f* angles, kzVec3f direction, kzVec3f up) {
     if (!angles) return KZ_ERROR_INVALID_ARGUMENT;
     const kzVec3f_p d = vec3::normalisedOrSelf(toVector(direction));
     const kzVec3f_p u = vec3::normalisedOrSelf(toVector(up));
 
-    float heading = degrees(std::atan2(static_cast<double>(d.x), static_cast<double>(-d.z)));
-    const float pitch = degrees(std::asin(static_cast<double>(d.y)));
+    float heading = degreesFromRadians(std::atan2(static_cast<double>(d.x), static_cast<double>(-d.z)));
+    const float pitch = degreesFromRadians(std::asin(static_cast<double>(d.y)));
 
     // a: y of the right vector d x u; b: y of the up vector re-orthogonalised as (d x u) x d.
     float a = d.z * u.x - d.x * u.z;
@@ -28,11 +21,11 @@ kzResult kzGetOrientation(kzVec3f* angles, kzVec3f direction, kzVec3f up) {
         a /= length;
         b /= length;
     }
-    float roll = degrees(std::atan2(static_cast<double>(a), static_cast<double>(b)));
+    float roll = degreesFromRadians(std::atan2(static_cast<double>(a), static_cast<double>(b)));
 
     // Looking straight up or down the heading is where the up vector points.
     if (d.z == 0.0f && d.x == 0.0f) {
-        heading = degrees(std::atan2(static_cast<double>(u.x), static_cast<double>(-u.z)));
+        heading = degreesFromRadians(std::atan2(static_cast<double>(u.x), static_cast<double>(-u.z)));
         if (d.y > 0.0f) heading -= 180.0f;
         roll = 0.0f;
     }

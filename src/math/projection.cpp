@@ -3,12 +3,22 @@
 #include <cmath>
 
 #include "kzLib/math.h"
+#include "math/angles.h"
 #include "math/vec3_ops.h"
 
 namespace {
 
-constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kRadiansPerDegree = 0.017453292519943295;
+// The eye frame of a look-at: b points from centre back to the eye, s to the
+// right, u up.
+struct LookAtFrame {
+    kzVec3f_p b, s, u;
+};
+
+LookAtFrame lookAtFrame(const kzVec3f_p& eye, const kzVec3f_p& centre, const kzVec3f_p& up) {
+    const kzVec3f_p b = vec3::normalisedOrZero(vec3::sub(eye, centre));
+    const kzVec3f_p s = vec3::normalisedOrZero(vec3::cross(up, b));
+    return {b, s, vec3::cross(b, s)};
+}
 
 void setAll(float* m, const double (&values)[16]) {
     for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(values[i]);
@@ -84,9 +94,7 @@ bool kzMatrix4x4_p::getPerspective(double& fovy, double& aspectRatio, double& zN
 
 void kzMatrix4x4_p::makeLookAtViewMatrix(const kzVec3f_p& eye, const kzVec3f_p& centre,
                                          const kzVec3f_p& up) {
-    const kzVec3f_p b = vec3::normalisedOrZero(vec3::sub(eye, centre));
-    const kzVec3f_p s = vec3::normalisedOrZero(vec3::cross(up, b));
-    const kzVec3f_p u = vec3::cross(b, s);
+    const auto [b, s, u] = lookAtFrame(eye, centre, up);
     set(s.x, u.x, b.x, 0.0f,
         s.y, u.y, b.y, 0.0f,
         s.z, u.z, b.z, 0.0f,
@@ -95,9 +103,7 @@ void kzMatrix4x4_p::makeLookAtViewMatrix(const kzVec3f_p& eye, const kzVec3f_p& 
 
 void kzMatrix4x4_p::makeLookAtMatrix(const kzVec3f_p& eye, const kzVec3f_p& centre,
                                      const kzVec3f_p& up) {
-    const kzVec3f_p b = vec3::normalisedOrZero(vec3::sub(eye, centre));
-    const kzVec3f_p s = vec3::normalisedOrZero(vec3::cross(up, b));
-    const kzVec3f_p u = vec3::cross(b, s);
+    const auto [b, s, u] = lookAtFrame(eye, centre, up);
     set(s.x, s.y, s.z, 0.0f,
         u.x, u.y, u.z, 0.0f,
         b.x, b.y, b.z, 0.0f,

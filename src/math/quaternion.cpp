@@ -1,13 +1,11 @@
 #include <cmath>
 
 #include "kzLib/math.h"
+#include "math/angles.h"
 #include "math/quaternion_ops.h"
 #include "math/vec3_ops.h"
 
 namespace {
-
-constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 float dot4(const kzQuaternion_p& a, const kzQuaternion_p& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
@@ -112,15 +110,13 @@ void kzQuaternion_p::makeRotate_original(const kzVec3f_p& from, const kzVec3f_p&
         *this = kzQuaternion_p(turnAxis.x, turnAxis.y, turnAxis.z, 0.0f);
         return;
     }
-    const float angle = static_cast<float>(std::acos(static_cast<double>(cosine)) * kDegreesPerRadian);
-    makeRotate(angle, vec3::cross(from, to));
+    makeRotate(degreesFromRadians(std::acos(static_cast<double>(cosine))), vec3::cross(from, to));
 }
 
 void kzQuaternion_p::getRotate(float& angle, float& ax, float& ay, float& az) const {
     const float sinHalf = std::sqrt(x * x + y * y + z * z);
     const float result =
-        static_cast<float>(2.0 * std::atan2(static_cast<double>(sinHalf), static_cast<double>(w)) *
-                           kDegreesPerRadian);
+        degreesFromRadians(2.0 * std::atan2(static_cast<double>(sinHalf), static_cast<double>(w)));
     if (sinHalf != 0.0f) {
         const float rx = x / sinHalf, ry = y / sinHalf, rz = z / sinHalf;
         ax = rx;
@@ -164,18 +160,15 @@ void kzQuaternion_p::slerp(float t, const kzQuaternion_p& from, const kzQuaterni
 }
 
 kzVec3f_p kzQuaternion_p::getEuler() const {
-    const auto degrees = [](double radians) {
-        return static_cast<float>(radians * kDegreesPerRadian);
-    };
     const double test = x * y + z * w;
     // Near the poles the z turn is held at +-90 and the rest goes to the y turn.
-    if (test > 0.499) return {0.0f, degrees(2.0 * std::atan2(double(x), double(w))), 90.0f};
-    if (test < -0.499) return {0.0f, degrees(-2.0 * std::atan2(double(x), double(w))), -90.0f};
+    if (test > 0.499) return {0.0f, degreesFromRadians(2.0 * std::atan2(double(x), double(w))), 90.0f};
+    if (test < -0.499) return {0.0f, degreesFromRadians(-2.0 * std::atan2(double(x), double(w))), -90.0f};
     const float sinX = 2 * x * w - 2 * y * z, cosX = 1 - 2 * x * x - 2 * z * z;
     const float sinY = 2 * y * w - 2 * x * z, cosY = 1 - 2 * y * y - 2 * z * z;
-    return {degrees(std::atan2(double(sinX), double(cosX))),
-            degrees(std::atan2(double(sinY), double(cosY))),
-            degrees(std::asin(2.0 * test))};
+    return {degreesFromRadians(std::atan2(double(sinX), double(cosX))),
+            degreesFromRadians(std::atan2(double(sinY), double(cosY))),
+            degreesFromRadians(std::asin(2.0 * test))};
 }
 
 void kzQuaternion_p::set(const kzMatrix4x4_p& matrix) { *this = matrix.getRotate(); }
