@@ -15,5 +15,6 @@
 #include "kzLib/types.h"
 #include "kzLib/core.h"
 #include "kzLib/configuration.h"
+#include "kzLib/calibration.h"
 #include "kzLib/geometry.h"
 #include "kzLib/math.h"

@@ -9,6 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
   libtinyxml-dev                                          # configuration parser
   googletest libgtest-dev libgmock-dev                    # unit tests
+  libbenchmark-dev                                        # benchmarks
   clang libclang-rt-14-dev                                # libFuzzer targets
   locales                                                 # locale tests
 )

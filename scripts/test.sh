@@ -14,13 +14,15 @@ cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-cmake -S . -B build-asan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE=ON \
+  -DDOVAV_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzz targets"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DDOVAV_BUILD_FUZZERS=ON \
-  -DDOVAV_BUILD_TESTS=OFF -DDOVAV_BUILD_TOOLS=OFF -DDOVAV_WERROR=ON >/dev/null
+  -DDOVAV_BUILD_TESTS=OFF -DDOVAV_BUILD_TOOLS=OFF -DDOVAV_BUILD_BENCHMARKS=OFF \
+  -DDOVAV_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$jobs"
 scripts/fuzz.sh build-fuzz "${FUZZ_SECONDS:-30}"

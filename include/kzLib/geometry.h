@@ -36,3 +36,6 @@ KZ_API kzResult kzGetTransposedMatrix(const kzMatrix4x4* source, kzMatrix4x4* de
 
 // Screen position of a world point in the camera's view: (0, 0) top-left, (1, 1) bottom-right.
 KZ_API kzResult kzGetWorldToScreen(kzVec2f* screen, kzVec3f point, kzCamera camera);
+
+// The camera of a channel's frustum file, read with kzLoadCameraFromFile; KZ_ERROR_INVALID_DATA for a channel the context does not know.
+KZ_API kzResult kzGetCamera(void* context, unsigned channel, kzCamera* camera);

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <type_traits>
 
 // Result of every entry point except kzClamp, kzMax and kzMin.
 enum kzResult : int32_t {
@@ -80,15 +82,63 @@ struct kzCamera {
 };
 
 // A grid mesh stored row by row (column c of row r is element r * width + c).
-// The arrays are allocated with malloc by the library and released with free;
-// a record handed to a loader for the first time must be zero-initialised.
+// The arrays are allocated with malloc by the library and released with free
+// when the record is destroyed; loaders free what a record holds before they
+// store new arrays, so one record can be refilled any number of times. A
+// record owns its arrays alone: it can be moved but not copied.
 struct kzMesh {
-    kzVec3f* vertices;
-    kzVec2f* texcoords;
-    kzVec3f* normals;
-    kzVec3f* tangents;
-    uint32_t width;
-    uint32_t height;
+    kzVec3f* vertices = nullptr;
+    kzVec2f* texcoords = nullptr;
+    kzVec3f* normals = nullptr;
+    kzVec3f* tangents = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+
+    kzMesh() = default;
+    kzMesh(const kzMesh&) = delete;
+    kzMesh& operator=(const kzMesh&) = delete;
+    kzMesh(kzMesh&& other) noexcept { takeFrom(other); }
+    kzMesh& operator=(kzMesh&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            takeFrom(other);
+        }
+        return *this;
+    }
+    ~kzMesh() { release(); }
+
+    // Frees the four arrays and leaves an empty 0 x 0 mesh.
+    void release() noexcept
+    {
+        std::free(vertices);
+        std::free(texcoords);
+        std::free(normals);
+        std::free(tangents);
+        vertices = nullptr;
+        texcoords = nullptr;
+        normals = nullptr;
+        tangents = nullptr;
+        width = 0;
+        height = 0;
+    }
+
+private:
+    void takeFrom(kzMesh& other) noexcept
+    {
+        vertices = other.vertices;
+        texcoords = other.texcoords;
+        normals = other.normals;
+        tangents = other.tangents;
+        width = other.width;
+        height = other.height;
+        other.vertices = nullptr;
+        other.texcoords = nullptr;
+        other.normals = nullptr;
+        other.tangents = nullptr;
+        other.width = 0;
+        other.height = 0;
+    }
 };
 
 // Corners of a channel's target rectangle as seen by a viewer facing it:
@@ -141,6 +191,7 @@ static_assert(offsetof(kzMesh, texcoords) == sizeof(void*) &&
                   offsetof(kzMesh, height) == 4 * sizeof(void*) + 4 &&
                   sizeof(kzMesh) == 4 * sizeof(void*) + 8,
               "kzMesh field order");
+static_assert(std::is_standard_layout_v<kzMesh>, "kzMesh keeps a plain record layout");
 static_assert(offsetof(kzConfigurationData, gamma) == 4 &&
                   offsetof(kzConfigurationData, inputGamma) == 8 &&
                   offsetof(kzConfigurationData, outputGamma) == 12 &&

@@ -1,0 +1,154 @@
+// Loading speed of the warp map and screen shape loaders, each beside a
+// plain std::getline + strtod reader of the same file (the baseline). Bytes
+// per second count the file's text; points per second its grid points.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "calibration_text.h"
+#include "kzLib.h"
+
+namespace {
+
+using dovav::bench::fileSize;
+
+struct Grid {
+    unsigned width;
+    unsigned height;
+};
+
+constexpr Grid kWarpmap{1920, 1080};
+constexpr Grid kScreenShape{512, 512};
+
+void report(benchmark::State& state, const std::string& path, Grid grid)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(fileSize(path)));
+    state.counters["points/s"] = benchmark::Counter(double(grid.width) * grid.height,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The straightforward reader: one std::string per line, strtod / strtol per
+// field, vectors that grow, then malloc'ed arrays of the exact size.
+kzMesh readWithGetline(const std::string& path, size_t fieldsPerLine)
+{
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    std::vector<kzVec3f> vertices, normals, tangents;
+    std::vector<kzVec2f> texcoords;
+    unsigned maxColumn = 0, maxRow = 0;
+    std::vector<double> fields(fieldsPerLine);
+    while (std::getline(file, line)) {
+        const char* c = line.c_str();
+        size_t count = 0;
+        while (*c && count < fieldsPerLine) {
+            while (*c == ';')
+                ++c;
+            if (!*c)
+                break;
+            fields[count++] = std::strtod(c, nullptr);
+            c += std::strcspn(c, ";");
+        }
+        if (count < fieldsPerLine)
+            continue;
+        unsigned column = unsigned(fields[fieldsPerLine - 2]);
+        unsigned row = unsigned(fields[fieldsPerLine - 1]);
+        maxColumn = std::max(maxColumn, column);
+        maxRow = std::max(maxRow, row);
+        if (fieldsPerLine == 6) {
+            vertices.push_back({float(fields[0]), float(fields[1]), 0.0f});
+            texcoords.push_back({float(fields[2]), float(fields[3])});
+            normals.push_back({});
+            tangents.push_back({});
+        } else {
+            vertices.push_back({float(fields[0]), float(fields[2]), -float(fields[1])});
+            texcoords.push_back({float(fields[3]), float(fields[4])});
+            normals.push_back({float(fields[5]), float(fields[7]), -float(fields[6])});
+            tangents.push_back({float(fields[8]), float(fields[10]), -float(fields[9])});
+        }
+    }
+    auto copy = [](const auto& source) {
+        using T = typename std::decay_t<decltype(source)>::value_type;
+        T* array = static_cast<T*>(std::malloc(source.size() * sizeof(T)));
+        std::memcpy(array, source.data(), source.size() * sizeof(T));
+        return array;
+    };
+    kzMesh mesh;
+    mesh.vertices = copy(vertices);
+    mesh.texcoords = copy(texcoords);
+    mesh.normals = copy(normals);
+    mesh.tangents = copy(tangents);
+    mesh.width = maxColumn + 1;
+    mesh.height = maxRow + 1;
+    return mesh;
+}
+
+void checkSize(benchmark::State& state, const kzMesh& mesh, Grid grid)
+{
+    if (mesh.width != grid.width || mesh.height != grid.height)
+        state.SkipWithError("the mesh does not have the generated size");
+}
+
+void BM_LoadWarpmap(benchmark::State& state)
+{
+    const std::string& path = dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height);
+    kzMesh mesh;
+    for (auto _ : state) {
+        if (kzLoadWarpmapFromFile(path.c_str(), &mesh, 0, 0) != KZ_OK)
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(mesh.vertices);
+    }
+    checkSize(state, mesh, kWarpmap);
+    report(state, path, kWarpmap);
+}
+
+void BM_LoadWarpmapGetlineBaseline(benchmark::State& state)
+{
+    const std::string& path = dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height);
+    kzMesh mesh;
+    for (auto _ : state) {
+        mesh = readWithGetline(path, 6);
+        benchmark::DoNotOptimize(mesh.vertices);
+    }
+    checkSize(state, mesh, kWarpmap);
+    report(state, path, kWarpmap);
+}
+
+void BM_LoadScreenShape(benchmark::State& state)
+{
+    const std::string& path = dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height);
+    kzMesh mesh;
+    for (auto _ : state) {
+        if (kzLoadScreenShapeFromFile(path.c_str(), &mesh, 0) != KZ_OK)
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(mesh.vertices);
+    }
+    checkSize(state, mesh, kScreenShape);
+    report(state, path, kScreenShape);
+}
+
+void BM_LoadScreenShapeGetlineBaseline(benchmark::State& state)
+{
+    const std::string& path = dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height);
+    kzMesh mesh;
+    for (auto _ : state) {
+        mesh = readWithGetline(path, 13);
+        benchmark::DoNotOptimize(mesh.vertices);
+    }
+    checkSize(state, mesh, kScreenShape);
+    report(state, path, kScreenShape);
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadWarpmap)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadWarpmapGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadScreenShape)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadScreenShapeGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,101 @@
+// Camera and target rectangle files: a header line and one data line of
+// semicolon-separated numbers in a z-up world frame. Further lines are ignored.
+
+#include <cmath>
+#include <new>
+
+#include "config/text_fields.h"
+#include "config/text_lines.h"
+#include "kzLib/calibration.h"
+#include "kzLib/geometry.h"
+
+namespace {
+
+constexpr size_t kCameraFields = 16;
+constexpr size_t kTargetRectFields = 27;
+
+// Reads the data line's first `needed` fields (at least that many must be
+// there). The fields point into `reader`'s buffer.
+kzResult readDataLine(const char* path, calib::LineReader& reader, calib::Field* fields,
+                      size_t needed)
+{
+    if (kzResult opened = reader.open(path); opened != KZ_OK)
+        return opened;
+    calib::Line line;
+    if (!reader.skip() || !reader.next(line))
+        return reader.failed() ? KZ_ERROR_FILE : KZ_ERROR_INVALID_DATA;
+    calib::Field last[2];
+    if (calib::splitFields(line, fields, needed, last) < needed)
+        return KZ_ERROR_INVALID_DATA;
+    return KZ_OK;
+}
+
+// File point (a, b, c), z up, to the library's (a, c, -b).
+kzVec3f fromFileAxes(const calib::Field* f)
+{
+    return {calib::readFloat(f[0]), calib::readFloat(f[2]), -calib::readFloat(f[1])};
+}
+
+// Viewing direction and up vector of fields 4 to 6: heading, pitch, roll in
+// degrees, the file's pitch counted the other way round.
+void readOrientation(const calib::Field* f, kzVec3f& direction, kzVec3f& up)
+{
+    kzVec3f angles{calib::readFloat(f[3]), -calib::readFloat(f[4]), calib::readFloat(f[5])};
+    kzGetDirAndUp(&direction, &up, angles);
+}
+
+}  // namespace
+
+kzResult kzLoadCameraFromFile(const char* path, kzCamera* camera)
+{
+    if (!camera)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    try {
+        calib::LineReader reader;
+        calib::Field f[kCameraFields];
+        if (kzResult read = readDataLine(path, reader, f, kCameraFields); read != KZ_OK)
+            return read;
+
+        kzCamera loaded;
+        loaded.left = calib::readFloat(f[10]);
+        loaded.right = calib::readFloat(f[11]);
+        loaded.bottom = calib::readFloat(f[12]);
+        loaded.top = calib::readFloat(f[13]);
+        loaded.farClip = 5000.0f;
+        loaded.nearClip = 0.5f;
+        loaded.fovY = float(2.0 * std::atan((double(loaded.top) - double(loaded.bottom)) * 0.5));
+        loaded.aspect = (loaded.right - loaded.left) / (loaded.top - loaded.bottom);
+        loaded.shiftX = (loaded.right + loaded.left) / (loaded.right - loaded.left);
+        loaded.shiftY = (loaded.top + loaded.bottom) / (loaded.top - loaded.bottom);
+        loaded.position = fromFileAxes(f);
+        readOrientation(f, loaded.direction, loaded.up);
+        *camera = loaded;
+        return KZ_OK;
+    } catch (const std::bad_alloc&) {
+        return KZ_ERROR_INVALID_DATA;
+    }
+}
+
+kzResult kzLoadTargetRectFromFile(const char* path, kzTargetRect* rect)
+{
+    if (!rect)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    try {
+        calib::LineReader reader;
+        calib::Field f[kTargetRectFields];
+        if (kzResult read = readDataLine(path, reader, f, kTargetRectFields); read != KZ_OK)
+            return read;
+
+        // The file lists the corners clockwise from the upper-left one.
+        kzTargetRect loaded;
+        readOrientation(f, loaded.direction, loaded.up);
+        loaded.corners[0] = fromFileAxes(f + 15);  // upper-left
+        loaded.corners[2] = fromFileAxes(f + 18);  // upper-right
+        loaded.corners[3] = fromFileAxes(f + 21);  // lower-right
+        loaded.corners[1] = fromFileAxes(f + 24);  // lower-left
+        *rect = loaded;
+        return KZ_OK;
+    } catch (const std::bad_alloc&) {
+        return KZ_ERROR_INVALID_DATA;
+    }
+}
