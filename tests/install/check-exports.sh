@@ -26,7 +26,9 @@ for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
                 kzGetConfigurationFileNames kzGetFullPath kzGetDirectoryName \
                 kzGetOffAxisViewPortal kzGetOrientation kzGetDirAndUp \
                 kzGetProjectionMatrix kzGetOrthoMatrix kzGetModelViewMatrix \
-                kzGetModelViewProjectionMatrix kzGetTransposedMatrix kzGetWorldToScreen; do
+                kzGetModelViewProjectionMatrix kzGetTransposedMatrix kzGetWorldToScreen \
+                kzGetCamera kzLoadWarpmapFromFile kzLoadScreenShapeFromFile \
+                kzLoadTargetRectFromFile kzLoadCameraFromFile kzCreateQuad kzSaveObj; do
   grep -qx "$required" <<<"$symbols" || { echo "$required is not exported"; exit 1; }
 done
 # One method of each math class stands for its whole class.

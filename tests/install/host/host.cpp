@@ -1,5 +1,6 @@
-// A minimal host: includes the one public header, asks for the version and
-// uses an exported math class beside a geometry entry point.
+// A minimal host: includes the one public header, asks for the version,
+// uses an exported math class beside a geometry entry point, and fills and
+// releases a mesh record the library allocated.
 #include <cstdio>
 
 #include <kzLib.h>
@@ -23,6 +24,13 @@ int main()
     double fovy = 0, aspect = 0, zNear = 0, zFar = 0;
     if (!matrix.getPerspective(fovy, aspect, zNear, zFar) || aspect < 1.49 || aspect > 1.51)
         return 1;
+
+    {
+        kzMesh quad;
+        if (kzCreateQuad(&quad, false, false, 2.0f, 1.0f) != KZ_OK || quad.vertices[3].x != 2.0f ||
+            kzSaveObj("/dev/null", &quad) != KZ_OK)
+            return 1;
+    }  // the record frees its arrays here
 
     std::printf("kzLib %d.%d.%d.%d\n", major, minor, patch, build);
     return 0;
