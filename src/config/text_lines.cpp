@@ -31,8 +31,10 @@ kzResult LineReader::open(const char* path)
     fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         return KZ_ERROR_FILE;
+    // Regular files and pipes only: a directory cannot be read, and a device
+    // such as /dev/zero would feed one endless line.
     struct stat status;
-    if (::fstat(fd_, &status) != 0 || S_ISDIR(status.st_mode))
+    if (::fstat(fd_, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode)))
         return KZ_ERROR_FILE;
     size_ = S_ISREG(status.st_mode) ? size_t(status.st_size) : 0;
     capacity_ = std::clamp(size_ + 1, kMinimumBlock, kBlockSize);

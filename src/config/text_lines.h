@@ -25,8 +25,8 @@ public:
     LineReader& operator=(const LineReader&) = delete;
     ~LineReader();
 
-    // KZ_ERROR_INVALID_ARGUMENT for a null path, KZ_ERROR_FILE if the file
-    // cannot be opened for reading (directories included).
+    // KZ_ERROR_INVALID_ARGUMENT for a null path, KZ_ERROR_FILE if the path
+    // is not a regular file or a pipe that can be opened for reading.
     kzResult open(const char* path);
 
     // Size of the file when it is a regular file, else 0 (a pipe, say).

@@ -2,8 +2,12 @@
 // one fails with the mesh left exactly as it was.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -244,7 +248,32 @@ TEST_F(MeshFilesTest, ArgumentsAndUnreadablePaths)
     EXPECT_EQ(KZ_ERROR_INVALID_ARGUMENT, kzLoadScreenShapeFromFile(nullptr, &mesh, 0));
     EXPECT_EQ(KZ_ERROR_FILE, kzLoadWarpmapFromFile(dir.path().c_str(), &mesh, 0, 0));
     EXPECT_EQ(KZ_ERROR_FILE, kzLoadScreenShapeFromFile(dir.path().c_str(), &mesh, 0));
+    EXPECT_EQ(KZ_ERROR_FILE, kzLoadWarpmapFromFile("/dev/zero", &mesh, 0, 0));  // one endless line
     EXPECT_EQ(nullptr, mesh.vertices);
+}
+
+TEST_F(MeshFilesTest, WarpmapFromAPipe)
+{
+    // A pipe has no size to reserve from, so the arrays grow as points come.
+    const uint32_t width = 64, height = 40;
+    std::string text = "h\n";
+    for (uint32_t i = 0; i < width * height; ++i)
+        text += std::to_string(i) + ";0.5;0;0;" + std::to_string(i % width) + ";" +
+                std::to_string(i / width) + "\n";
+    std::string path = dir.path() + "/warp.fifo";
+    ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+    std::thread writer([&] {
+        if (std::FILE* fifo = std::fopen(path.c_str(), "w")) {
+            std::fwrite(text.data(), 1, text.size(), fifo);
+            std::fclose(fifo);
+        }
+    });
+    kzResult result = kzLoadWarpmapFromFile(path.c_str(), &mesh, 0, 0);
+    writer.join();
+    ASSERT_EQ(KZ_OK, result);
+    ASSERT_EQ(width, mesh.width);
+    ASSERT_EQ(height, mesh.height);
+    EXPECT_EQ(float(width * height - 1), mesh.vertices[width * height - 1].x);
 }
 
 TEST_F(MeshFilesTest, ReloadingReplacesTheArrays)
