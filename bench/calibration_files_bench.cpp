@@ -88,67 +88,62 @@ kzMesh readWithGetline(const std::string& path, size_t fieldsPerLine)
     return mesh;
 }
 
-void checkSize(benchmark::State& state, const kzMesh& mesh, Grid grid)
+// Times `load` (which returns the loaded mesh or fails the run) on `path`.
+template <typename Load>
+void timeLoads(benchmark::State& state, const std::string& path, Grid grid, Load load)
 {
+    kzMesh mesh;
+    for (auto _ : state) {
+        if (!load(path.c_str(), mesh)) {
+            state.SkipWithError("load failed");
+            return;
+        }
+        benchmark::DoNotOptimize(mesh.vertices);
+    }
     if (mesh.width != grid.width || mesh.height != grid.height)
         state.SkipWithError("the mesh does not have the generated size");
+    report(state, path, grid);
 }
 
 void BM_LoadWarpmap(benchmark::State& state)
 {
-    const std::string& path = dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height);
-    kzMesh mesh;
-    for (auto _ : state) {
-        if (kzLoadWarpmapFromFile(path.c_str(), &mesh, 0, 0) != KZ_OK)
-            state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(mesh.vertices);
-    }
-    checkSize(state, mesh, kWarpmap);
-    report(state, path, kWarpmap);
+    timeLoads(state, dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height), kWarpmap,
+              [](const char* path, kzMesh& mesh) {
+        return kzLoadWarpmapFromFile(path, &mesh, 0, 0) == KZ_OK;
+    });
 }
 
 void BM_LoadWarpmapGetlineBaseline(benchmark::State& state)
 {
-    const std::string& path = dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height);
-    kzMesh mesh;
-    for (auto _ : state) {
+    timeLoads(state, dovav::bench::warpmapFile(kWarpmap.width, kWarpmap.height), kWarpmap,
+              [](const char* path, kzMesh& mesh) {
         mesh = readWithGetline(path, 6);
-        benchmark::DoNotOptimize(mesh.vertices);
-    }
-    checkSize(state, mesh, kWarpmap);
-    report(state, path, kWarpmap);
+        return true;
+    });
 }
 
 void BM_LoadScreenShape(benchmark::State& state)
 {
-    const std::string& path = dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height);
-    kzMesh mesh;
-    for (auto _ : state) {
-        if (kzLoadScreenShapeFromFile(path.c_str(), &mesh, 0) != KZ_OK)
-            state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(mesh.vertices);
-    }
-    checkSize(state, mesh, kScreenShape);
-    report(state, path, kScreenShape);
+    timeLoads(state, dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height),
+              kScreenShape, [](const char* path, kzMesh& mesh) {
+        return kzLoadScreenShapeFromFile(path, &mesh, 0) == KZ_OK;
+    });
 }
 
 void BM_LoadScreenShapeGetlineBaseline(benchmark::State& state)
 {
-    const std::string& path = dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height);
-    kzMesh mesh;
-    for (auto _ : state) {
+    timeLoads(state, dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height),
+              kScreenShape, [](const char* path, kzMesh& mesh) {
         mesh = readWithGetline(path, 13);
-        benchmark::DoNotOptimize(mesh.vertices);
-    }
-    checkSize(state, mesh, kScreenShape);
-    report(state, path, kScreenShape);
+        return true;
+    });
 }
 
 }  // namespace
 
-BENCHMARK(BM_LoadWarpmap)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadWarpmapGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadScreenShape)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LoadScreenShapeGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadWarpmap)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_LoadWarpmapGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_LoadScreenShape)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_LoadScreenShapeGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 BENCHMARK_MAIN();

@@ -33,11 +33,13 @@ ScratchFolder& scratch()
     return folder;
 }
 
+// Writes `kind`-WxH.txt: the header, then one line per grid point, row by row.
 template <typename WriteLine>
-std::string writeGrid(const std::string& name, const char* header, unsigned width, unsigned height,
+std::string writeGrid(const std::string& kind, const char* header, unsigned width, unsigned height,
                       WriteLine writeLine)
 {
-    std::string path = scratch().file(name);
+    std::string path =
+        scratch().file(kind + "-" + std::to_string(width) + "x" + std::to_string(height) + ".txt");
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file)
         throw std::runtime_error("cannot write " + path);
@@ -60,10 +62,9 @@ std::string writeGrid(const std::string& name, const char* header, unsigned widt
 const std::string& warpmapFile(unsigned width, unsigned height)
 {
     static std::map<std::pair<unsigned, unsigned>, std::string> files;
-    auto& path = files[{width, height}];
+    std::string& path = files[{width, height}];
     if (path.empty()) {
-        path = writeGrid("warpmap-" + std::to_string(width) + "x" + std::to_string(height) + ".txt",
-                         "x;y;u;v;column;row\n", width, height,
+        path = writeGrid("warpmap", "x;y;u;v;column;row\n", width, height,
                          [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
             std::fprintf(f, "%.6f;%.6f;%.6f;%.6f;%u;%u\n", u + d, v - d, u, v, c, r);
         });
@@ -74,10 +75,9 @@ const std::string& warpmapFile(unsigned width, unsigned height)
 const std::string& screenShapeFile(unsigned width, unsigned height)
 {
     static std::map<std::pair<unsigned, unsigned>, std::string> files;
-    auto& path = files[{width, height}];
+    std::string& path = files[{width, height}];
     if (path.empty()) {
-        path = writeGrid("shape-" + std::to_string(width) + "x" + std::to_string(height) + ".txt",
-                         "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n", width, height,
+        path = writeGrid("shape", "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n", width, height,
                          [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
             // A cylinder section of radius 3, axis along the file's z.
             double angle = (u - 0.5) * 1.2;

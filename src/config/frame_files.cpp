@@ -15,19 +15,29 @@ constexpr size_t kCameraFields = 16;
 constexpr size_t kTargetRectFields = 27;
 
 // Reads the data line's first `needed` fields (at least that many must be
-// there). The fields point into `reader`'s buffer.
-kzResult readDataLine(const char* path, calib::LineReader& reader, calib::Field* fields,
-                      size_t needed)
+// there) and hands them to `fill`, which builds the record. The output is
+// written only once everything has been read.
+template <typename Record, size_t needed, typename Fill>
+kzResult loadDataLine(const char* path, Record* output, Fill fill)
 {
-    if (kzResult opened = reader.open(path); opened != KZ_OK)
-        return opened;
-    calib::Line line;
-    if (!reader.skip() || !reader.next(line))
-        return reader.failed() ? KZ_ERROR_FILE : KZ_ERROR_INVALID_DATA;
-    calib::Field last[2];
-    if (calib::splitFields(line, fields, needed, last) < needed)
+    if (!output)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    try {
+        calib::LineReader reader;
+        if (kzResult opened = reader.open(path); opened != KZ_OK)
+            return opened;
+        calib::Line line;
+        if (!reader.skip() || !reader.next(line))
+            return reader.failed() ? KZ_ERROR_FILE : KZ_ERROR_INVALID_DATA;
+        calib::Field fields[needed];
+        calib::Field last[2];
+        if (calib::splitFields(line, fields, needed, last) < needed)
+            return KZ_ERROR_INVALID_DATA;
+        *output = fill(fields);
+        return KZ_OK;
+    } catch (const std::bad_alloc&) {
         return KZ_ERROR_INVALID_DATA;
-    return KZ_OK;
+    }
 }
 
 // File point (a, b, c), z up, to the library's (a, c, -b).
@@ -48,14 +58,7 @@ void readOrientation(const calib::Field* f, kzVec3f& direction, kzVec3f& up)
 
 kzResult kzLoadCameraFromFile(const char* path, kzCamera* camera)
 {
-    if (!camera)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    try {
-        calib::LineReader reader;
-        calib::Field f[kCameraFields];
-        if (kzResult read = readDataLine(path, reader, f, kCameraFields); read != KZ_OK)
-            return read;
-
+    return loadDataLine<kzCamera, kCameraFields>(path, camera, [](const calib::Field* f) {
         kzCamera loaded;
         loaded.left = calib::readFloat(f[10]);
         loaded.right = calib::readFloat(f[11]);
@@ -69,23 +72,13 @@ kzResult kzLoadCameraFromFile(const char* path, kzCamera* camera)
         loaded.shiftY = (loaded.top + loaded.bottom) / (loaded.top - loaded.bottom);
         loaded.position = fromFileAxes(f);
         readOrientation(f, loaded.direction, loaded.up);
-        *camera = loaded;
-        return KZ_OK;
-    } catch (const std::bad_alloc&) {
-        return KZ_ERROR_INVALID_DATA;
-    }
+        return loaded;
+    });
 }
 
 kzResult kzLoadTargetRectFromFile(const char* path, kzTargetRect* rect)
 {
-    if (!rect)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    try {
-        calib::LineReader reader;
-        calib::Field f[kTargetRectFields];
-        if (kzResult read = readDataLine(path, reader, f, kTargetRectFields); read != KZ_OK)
-            return read;
-
+    return loadDataLine<kzTargetRect, kTargetRectFields>(path, rect, [](const calib::Field* f) {
         // The file lists the corners clockwise from the upper-left one.
         kzTargetRect loaded;
         readOrientation(f, loaded.direction, loaded.up);
@@ -93,9 +86,6 @@ kzResult kzLoadTargetRectFromFile(const char* path, kzTargetRect* rect)
         loaded.corners[2] = fromFileAxes(f + 18);  // upper-right
         loaded.corners[3] = fromFileAxes(f + 21);  // lower-right
         loaded.corners[1] = fromFileAxes(f + 24);  // lower-left
-        *rect = loaded;
-        return KZ_OK;
-    } catch (const std::bad_alloc&) {
-        return KZ_ERROR_INVALID_DATA;
-    }
+        return loaded;
+    });
 }
