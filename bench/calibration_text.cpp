@@ -33,13 +33,18 @@ ScratchFolder& scratch()
     return folder;
 }
 
-// Writes `kind`-WxH.txt: the header, then one line per grid point, row by row.
+// Writes `kind`-WxH.txt once per process: the header, then one line per grid
+// point, row by row. Returns its path.
 template <typename WriteLine>
-std::string writeGrid(const std::string& kind, const char* header, unsigned width, unsigned height,
-                      WriteLine writeLine)
+const std::string& writeGrid(const std::string& kind, const char* header, unsigned width,
+                             unsigned height, WriteLine writeLine)
 {
-    std::string path =
-        scratch().file(kind + "-" + std::to_string(width) + "x" + std::to_string(height) + ".txt");
+    static std::map<std::string, std::string> written;
+    std::string name = kind + "-" + std::to_string(width) + "x" + std::to_string(height) + ".txt";
+    std::string& path = written[name];
+    if (!path.empty())
+        return path;
+    path = scratch().file(name);
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file)
         throw std::runtime_error("cannot write " + path);
@@ -61,33 +66,23 @@ std::string writeGrid(const std::string& kind, const char* header, unsigned widt
 
 const std::string& warpmapFile(unsigned width, unsigned height)
 {
-    static std::map<std::pair<unsigned, unsigned>, std::string> files;
-    std::string& path = files[{width, height}];
-    if (path.empty()) {
-        path = writeGrid("warpmap", "x;y;u;v;column;row\n", width, height,
-                         [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
-            std::fprintf(f, "%.6f;%.6f;%.6f;%.6f;%u;%u\n", u + d, v - d, u, v, c, r);
-        });
-    }
-    return path;
+    return writeGrid("warpmap", "x;y;u;v;column;row\n", width, height,
+                     [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
+        std::fprintf(f, "%.6f;%.6f;%.6f;%.6f;%u;%u\n", u + d, v - d, u, v, c, r);
+    });
 }
 
 const std::string& screenShapeFile(unsigned width, unsigned height)
 {
-    static std::map<std::pair<unsigned, unsigned>, std::string> files;
-    std::string& path = files[{width, height}];
-    if (path.empty()) {
-        path = writeGrid("shape", "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n", width, height,
-                         [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
-            // A cylinder section of radius 3, axis along the file's z.
-            double angle = (u - 0.5) * 1.2;
-            double x = 3.0 * std::sin(angle), y = 3.0 * std::cos(angle), z = 2.0 * v + d;
-            std::fprintf(f, "%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%u;%u\n", x, y,
-                         z, u, v, -std::sin(angle), -std::cos(angle), 0.0, std::cos(angle),
-                         -std::sin(angle), 0.0, c, r);
-        });
-    }
-    return path;
+    return writeGrid("shape", "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n", width, height,
+                     [](std::FILE* f, double u, double v, double d, unsigned c, unsigned r) {
+        // A cylinder section of radius 3, axis along the file's z.
+        double angle = (u - 0.5) * 1.2;
+        double x = 3.0 * std::sin(angle), y = 3.0 * std::cos(angle), z = 2.0 * v + d;
+        std::fprintf(f, "%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%.6f;%u;%u\n", x, y, z,
+                     u, v, -std::sin(angle), -std::cos(angle), 0.0, std::cos(angle),
+                     -std::sin(angle), 0.0, c, r);
+    });
 }
 
 size_t fileSize(const std::string& path)

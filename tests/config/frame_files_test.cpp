@@ -128,26 +128,21 @@ TEST(FrameFiles, FailuresLeaveTheOutputUntouched)
         {"separators only", "t\n;;;;\n", KZ_ERROR_INVALID_DATA},
     };
     TempDir dir;
-    for (const Case& c : cameraCases) {
-        SCOPED_TRACE(std::string("camera: ") + c.name);
-        kzCamera camera;
-        std::memset(&camera, 0x5A, sizeof camera);
-        kzCamera before = camera;
-        EXPECT_EQ(c.expected, kzLoadCameraFromFile(dir.write("c.txt", c.text).c_str(), &camera));
+    // Loads `c` into a record filled with a byte pattern; a failure must
+    // leave every byte of it as it was.
+    auto check = [&dir](const Case& c, auto load, auto record) {
+        SCOPED_TRACE(c.name);
+        std::memset(&record, 0x5A, sizeof record);
+        auto before = record;
+        EXPECT_EQ(c.expected, load(dir.write("frame.txt", c.text).c_str(), &record));
         if (c.expected != KZ_OK) {
-            EXPECT_EQ(0, std::memcmp(&camera, &before, sizeof camera));
+            EXPECT_EQ(0, std::memcmp(&record, &before, sizeof record));
         }
-    }
-    for (const Case& c : targetCases) {
-        SCOPED_TRACE(std::string("target: ") + c.name);
-        kzTargetRect rect;
-        std::memset(&rect, 0x5A, sizeof rect);
-        kzTargetRect before = rect;
-        EXPECT_EQ(c.expected, kzLoadTargetRectFromFile(dir.write("t.txt", c.text).c_str(), &rect));
-        if (c.expected != KZ_OK) {
-            EXPECT_EQ(0, std::memcmp(&rect, &before, sizeof rect));
-        }
-    }
+    };
+    for (const Case& c : cameraCases)
+        check(c, kzLoadCameraFromFile, kzCamera{});
+    for (const Case& c : targetCases)
+        check(c, kzLoadTargetRectFromFile, kzTargetRect{});
 
     std::string missing = dir.path() + "/missing.txt";
     kzCamera camera{};
