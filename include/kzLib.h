@@ -17,4 +17,5 @@
 #include "kzLib/configuration.h"
 #include "kzLib/calibration.h"
 #include "kzLib/geometry.h"
+#include "kzLib/opengl.h"
 #include "kzLib/math.h"

@@ -24,3 +24,6 @@ KZ_API float kzMax(float value, float upper);
 
 // Lower bound: lower if lower > value, else value.
 KZ_API float kzMin(float value, float lower);
+
+// Writes a text snapshot of an OpenGL context (version, header, channel table, built channels) to path.
+KZ_API kzResult kzDumpContext(void* context, const char* path);

@@ -1,0 +1,121 @@
+// The OpenGL back-end's records: the context, its two correction programs,
+// mask textures, correction meshes and the per-channel correction data.
+// Every pointer member is owned by the record that holds it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include <epoxy/gl.h>
+
+#include "core/context_header.h"
+#include "core/correction_passes.h"
+#include "kzLib/types.h"
+
+struct kzOpenGLShader {
+    GLuint program;
+    GLuint vertexShader;    // attached to program until it is freed
+    GLuint fragmentShader;  // attached to program until it is freed
+};
+
+// An RGBA8 GL_TEXTURE_2D: clamp to edge, linear, one level; v = 0 is the
+// image's first row.
+struct kzOpenGLTexture {
+    GLuint id;
+    int32_t width;
+    int32_t height;
+};
+
+// Attribute locations of the correction programs, which are also the indices
+// into kzOpenGLCorrectionMesh::buffers.
+enum kzOpenGLAttribute : GLuint {
+    KZ_ATTRIBUTE_POSITION = 0,
+    KZ_ATTRIBUTE_TEXCOORD_WARPED = 1,
+    KZ_ATTRIBUTE_TEXCOORD_UNWARPED = 2,
+    KZ_ATTRIBUTE_NORMAL = 3,
+    KZ_ATTRIBUTE_TANGENT = 4,
+    KZ_ATTRIBUTE_POSITION1 = 5,
+    KZ_ATTRIBUTE_COUNT = 6,
+};
+
+// A vertex array with one buffer per attribute and a triangle list kept in
+// client memory (drawn with no element buffer bound).
+struct kzOpenGLCorrectionMesh {
+    GLuint vao = 0;
+    GLuint buffers[KZ_ATTRIBUTE_COUNT] = {};
+    std::vector<uint32_t> indices;
+};
+
+// What a channel's set-up built. A record stored after a failed set-up may
+// lack its camera or correction mesh; such a record is never drawn.
+struct kzCorrectionDataOpenGL : kzChannelPasses {
+    kzCamera* camera = nullptr;
+    float gamma = 0.0f;
+    float inputGamma = 0.0f;
+    float outputGamma = 0.0f;
+    kzOpenGLTexture* blendingTexture = nullptr;
+    kzOpenGLTexture* secondaryBlendingTexture = nullptr;
+    kzOpenGLTexture* blacklevelTexture = nullptr;
+    kzOpenGLTexture* directionalShadingTexture = nullptr;
+    kzOpenGLCorrectionMesh* cmesh = nullptr;
+    kzMesh* warpMesh = nullptr;       // static channels
+    kzMesh* screenShape = nullptr;    // dynamic channels
+    kzTargetRect* targetRect = nullptr;  // dynamic channels
+
+    bool drawable() const { return camera && cmesh; }
+};
+
+struct kzContextOpenGL : kzContextHeader {
+    explicit kzContextOpenGL(kzTextureTarget textureTarget)
+        : kzContextHeader(KZ_CONTEXT_OPENGL), target(textureTarget)
+    {
+    }
+
+    kzOpenGLShader* staticShader = nullptr;
+    kzOpenGLShader* dynamicShader = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    kzTextureTarget target;
+    std::map<uint32_t, kzCorrectionDataOpenGL> corrections;
+};
+
+// Whether an OpenGL context is current on this thread. Only GL 1.0 calls are
+// safe without one, so every entry point that issues later calls asks first.
+// The free functions below release only memory when none is current: the GL
+// objects then belong to a context that is gone or elsewhere.
+inline bool kzOpenGLContextIsCurrent()
+{
+    return glGetString(GL_VERSION) != nullptr;
+}
+
+// Releases everything a correction record owns and leaves it empty.
+void kzOpenGLReleaseCorrectionData(kzCorrectionDataOpenGL& data);
+
+bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
+                          const char* fragmentSource, char* errorBuffer, size_t errorBufferSize);
+void kzOpenGLFreeShader(kzOpenGLShader* shader);
+
+bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture);
+bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture);
+void kzOpenGLFreeTexture(kzOpenGLTexture* texture);
+
+bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** cmesh, GLenum usage,
+                                  std::vector<kzVec3f> worldPositions);
+void kzOpenGLFreeCorrectionMesh(kzOpenGLCorrectionMesh* cmesh);
+
+// Internal twins of the exported OpenGL entry points.
+kzResult kzCreateContext_OpenGL(kzContextOpenGL** context, kzTextureTarget target);
+kzResult kzDestroyContext_OpenGL(kzContextOpenGL* context);
+kzResult kzSetClippingPlanes_OpenGL(kzContextOpenGL* context, float nearClip, float farClip);
+kzResult kzSetFlipWarpmeshVerticesY_OpenGL(kzContextOpenGL* context, bool flip);
+kzResult kzSetFlipWarpmeshTexcoordsV_OpenGL(kzContextOpenGL* context, bool flip);
+kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, unsigned width,
+                                   unsigned height);
+kzResult kzPreDraw_OpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* angles,
+                          kzMatrix4x4* projection);
+kzResult kzPreDraw_OpenGL_1(kzContextOpenGL* context, kzVec3f eye, kzCamera* camera);
+kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture);
+kzResult kzSetCorrectionPass_OpenGL(kzContextOpenGL* context, kzCorrectionPassType pass, bool enable);
+kzResult kzSetCorrectionPass_OpenGL_1(kzContextOpenGL* context, kzCorrectionPassType pass,
+                                      float weight);

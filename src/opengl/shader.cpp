@@ -1,0 +1,103 @@
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "opengl/opengl_records.h"
+
+namespace {
+
+void copyText(char* buffer, size_t size, const char* text)
+{
+    if (!buffer || size == 0)
+        return;
+    std::strncpy(buffer, text, size - 1);
+    buffer[size - 1] = '\0';
+}
+
+GLsizei bufferSize(size_t size)
+{
+    return size > 0x7fffffff ? 0x7fffffff : GLsizei(size);
+}
+
+bool compile(GLuint shader, const char* source)
+{
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint status = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    return status == GL_TRUE;
+}
+
+void deleteShaders(GLuint vertexShader, GLuint fragmentShader)
+{
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+}
+
+}  // namespace
+
+bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
+                          const char* fragmentSource, char* errorBuffer, size_t errorBufferSize)
+{
+    if (!shader) {
+        copyText(errorBuffer, errorBufferSize, "kzInvalidPointer");
+        return false;
+    }
+    GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
+    GLuint fragmentShader = glCreateShader(GL_FRAGMENT_SHADER);
+
+    if (!compile(vertexShader, vertexSource)) {
+        if (errorBuffer && errorBufferSize > 0) {
+            errorBuffer[0] = '\0';
+            glGetShaderInfoLog(vertexShader, bufferSize(errorBufferSize), nullptr, errorBuffer);
+        }
+        std::printf("Vertex shader error: %s\n", errorBuffer && errorBufferSize ? errorBuffer : "");
+        deleteShaders(vertexShader, fragmentShader);
+        return false;
+    }
+
+    if (!compile(fragmentShader, fragmentSource)) {
+        GLint length = 0;
+        glGetShaderiv(fragmentShader, GL_INFO_LOG_LENGTH, &length);
+        std::vector<char> log(size_t(length > 0 ? length : 0) + 1, '\0');
+        glGetShaderInfoLog(fragmentShader, GLsizei(log.size()), nullptr, log.data());
+        std::printf("Fragment shader error: %s\n", log.data());
+        deleteShaders(vertexShader, fragmentShader);
+        return false;
+    }
+
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        if (errorBuffer && errorBufferSize > 0) {
+            errorBuffer[0] = '\0';
+            glGetProgramInfoLog(program, bufferSize(errorBufferSize), nullptr, errorBuffer);
+        }
+        glDetachShader(program, vertexShader);
+        glDetachShader(program, fragmentShader);
+        deleteShaders(vertexShader, fragmentShader);
+        glDeleteProgram(program);
+        return false;
+    }
+
+    *shader = new kzOpenGLShader{program, vertexShader, fragmentShader};
+    return true;
+}
+
+void kzOpenGLFreeShader(kzOpenGLShader* shader)
+{
+    if (!shader)
+        return;
+    if (kzOpenGLContextIsCurrent()) {
+        glDetachShader(shader->program, shader->vertexShader);
+        glDetachShader(shader->program, shader->fragmentShader);
+        glDeleteShader(shader->vertexShader);
+        glDeleteShader(shader->fragmentShader);
+        glDeleteProgram(shader->program);
+    }
+    delete shader;
+}

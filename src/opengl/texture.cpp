@@ -1,0 +1,103 @@
+#include <cstdio>
+
+#include "config/mask_image.h"
+#include "opengl/opengl_records.h"
+
+namespace {
+
+// The host may have left a pixel-unpack buffer bound or unpack parameters
+// set; the upload reads client memory with default unpacking and puts the
+// host's state back afterwards.
+class DefaultUnpackState {
+public:
+    DefaultUnpackState()
+    {
+        glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &buffer_);
+        for (int i = 0; i < kCount; ++i)
+            glGetIntegerv(kNames[i], &values_[i]);
+        glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+        for (int i = 0; i < kCount; ++i)
+            glPixelStorei(kNames[i], kDefaults[i]);
+    }
+    ~DefaultUnpackState()
+    {
+        for (int i = 0; i < kCount; ++i)
+            glPixelStorei(kNames[i], values_[i]);
+        glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(buffer_));
+    }
+
+private:
+    static constexpr int kCount = 4;
+    static constexpr GLenum kNames[kCount] = {GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH,
+                                              GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS};
+    static constexpr GLint kDefaults[kCount] = {4, 0, 0, 0};
+    GLint buffer_ = 0;
+    GLint values_[kCount] = {};
+};
+
+// An image larger than the GL implementation accepts would leave an
+// incomplete texture behind; it is refused like an undecodable one.
+bool fitsTextureLimits(const calib::MaskPixels& pixels)
+{
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    return pixels.width() <= maxSize && pixels.height() <= maxSize;
+}
+
+kzOpenGLTexture* uploadTexture(const calib::MaskPixels& pixels)
+{
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    {
+        DefaultUnpackState unpack;
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixels.rgba());
+    }
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    return new kzOpenGLTexture{id, pixels.width(), pixels.height()};
+}
+
+}  // namespace
+
+bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture)
+{
+    if (!texture)
+        return false;
+    calib::MaskPixels pixels;
+    if (!pixels.decodeFile(path) || !fitsTextureLimits(pixels)) {
+        std::printf("texture failed to load at path:%s\n", path ? path : "");
+        return false;
+    }
+    *texture = uploadTexture(pixels);
+    return true;
+}
+
+bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture)
+{
+    if (!texture)
+        return false;
+    calib::MaskPixels pixels;
+    if (!pixels.decodeMemory(data, size) || !fitsTextureLimits(pixels)) {
+        std::printf("texture failed to load from memory :%p of size %d\n",
+                    static_cast<const void*>(data), size);
+        return false;
+    }
+    *texture = uploadTexture(pixels);
+    return true;
+}
+
+void kzOpenGLFreeTexture(kzOpenGLTexture* texture)
+{
+    if (!texture)
+        return;
+    if (kzOpenGLContextIsCurrent())
+        glDeleteTextures(1, &texture->id);
+    delete texture;
+}
