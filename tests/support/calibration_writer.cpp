@@ -1,0 +1,135 @@
+#include "support/calibration_writer.h"
+
+#include <cstdio>
+#include <sstream>
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#include <stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace dovav::test {
+
+namespace {
+
+std::string number(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    return text;
+}
+
+// Library axes (x, y up, z) to the files' z-up axes: (x, -z, y).
+std::string fileAxes(kzVec3f v)
+{
+    return number(v.x) + ";" + number(-v.z) + ";" + number(v.y);
+}
+
+}  // namespace
+
+Image Image::filled(int width, int height, uint8_t r, uint8_t g, uint8_t b)
+{
+    return generated(width, height, [&](int, int, uint8_t rgb[3]) {
+        rgb[0] = r;
+        rgb[1] = g;
+        rgb[2] = b;
+    });
+}
+
+Image Image::generated(int width, int height,
+                       const std::function<void(int column, int row, uint8_t rgb[3])>& f)
+{
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.rgba.resize(size_t(width) * size_t(height) * 4);
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            uint8_t* p = &image.rgba[(size_t(row) * width + column) * 4];
+            f(column, row, p);
+            p[3] = 255;
+        }
+    }
+    return image;
+}
+
+std::string pngBytes(const Image& image)
+{
+    std::string bytes;
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) {
+            static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
+        },
+        &bytes, image.width, image.height, 4, image.rgba.data(), image.width * 4);
+    return bytes;
+}
+
+std::string warpMapText(uint32_t width, uint32_t height,
+                        const std::function<kzVec2f(float x, float y)>& lookup)
+{
+    std::ostringstream text;
+    text << "x;y;u;v;column;row\n";
+    for (uint32_t row = 0; row < height; ++row) {
+        for (uint32_t column = 0; column < width; ++column) {
+            const float x = width > 1 ? float(column) / float(width - 1) : 0.0f;
+            const float y = height > 1 ? float(row) / float(height - 1) : 0.0f;
+            const kzVec2f uv = lookup(x, y);
+            text << number(x) << ';' << number(y) << ';' << number(uv.x) << ';' << number(uv.y)
+                 << ';' << column << ';' << row << '\n';
+        }
+    }
+    return text.str();
+}
+
+std::string screenShapeText(uint32_t width, uint32_t height,
+                            const std::function<ShapePoint(uint32_t column, uint32_t row)>& point)
+{
+    std::ostringstream text;
+    text << "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n";
+    for (uint32_t row = 0; row < height; ++row) {
+        for (uint32_t column = 0; column < width; ++column) {
+            const ShapePoint p = point(column, row);
+            text << fileAxes(p.position) << ';' << number(p.texcoord.x) << ';'
+                 << number(p.texcoord.y) << ';' << fileAxes(p.normal) << ';' << fileAxes(p.tangent)
+                 << ';' << column << ';' << row << '\n';
+        }
+    }
+    return text.str();
+}
+
+std::string cameraText(kzVec3f eye, kzVec3f angles, float left, float right, float bottom, float top)
+{
+    // The file's pitch is negated on reading.
+    return "camera\n" + fileAxes(eye) + ";" + number(angles.x) + ";" + number(-angles.y) + ";" +
+           number(angles.z) + ";0;0;0;0;" + number(left) + ";" + number(right) + ";" +
+           number(bottom) + ";" + number(top) + ";0;0\n";
+}
+
+std::string targetRectText(kzVec3f upperLeft, kzVec3f upperRight, kzVec3f lowerRight,
+                           kzVec3f lowerLeft)
+{
+    return "target\n0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;" + fileAxes(upperLeft) + ";" +
+           fileAxes(upperRight) + ";" + fileAxes(lowerRight) + ";" + fileAxes(lowerLeft) + "\n";
+}
+
+std::string channelElement(unsigned id, const std::vector<std::pair<std::string, std::string>>& attributes)
+{
+    std::string element = "  <channel id=\"" + std::to_string(id) + "\"";
+    for (const auto& [name, value] : attributes)
+        element += " " + name + "=\"" + value + "\"";
+    return element + "/>\n";
+}
+
+std::string configurationText(int type, float gamma, float inputGamma, float outputGamma,
+                              const std::string& channels)
+{
+    return "<?xml version=\"1.0\"?>\n<kzCorrection>\n  <type>" + std::to_string(type) +
+           "</type>\n  <gamma>" + number(gamma) + "</gamma>\n  <input-gamma>" + number(inputGamma) +
+           "</input-gamma>\n  <output-gamma>" + number(outputGamma) + "</output-gamma>\n" +
+           channels + "</kzCorrection>\n";
+}
+
+}  // namespace dovav::test

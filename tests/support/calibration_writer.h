@@ -1,0 +1,65 @@
+// Writes calibration files for tests: warp maps, screen shapes, camera and
+// target rectangle files, PNG masks and configuration files, in the formats
+// the library's loaders read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kzLib/types.h"
+
+namespace dovav::test {
+
+// An RGBA8 image, rows top to bottom (the order of the image file).
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+
+    static Image filled(int width, int height, uint8_t r, uint8_t g, uint8_t b);
+    // Every pixel from f(column, row) -> {r, g, b}.
+    static Image generated(int width, int height,
+                           const std::function<void(int column, int row, uint8_t rgb[3])>& f);
+    const uint8_t* pixel(int column, int row) const { return &rgba[(size_t(row) * width + column) * 4]; }
+};
+
+std::string pngBytes(const Image& image);
+
+// Warp map text of a width x height grid: output position (x, y) in the unit
+// square from column/(width-1), row/(height-1), and texture coordinate
+// lookup(x, y).
+std::string warpMapText(uint32_t width, uint32_t height,
+                        const std::function<kzVec2f(float x, float y)>& lookup);
+
+// One screen-shape grid point in library axes (y up); the writer converts it
+// to the file's z-up axes.
+struct ShapePoint {
+    kzVec3f position;
+    kzVec2f texcoord;
+    kzVec3f normal;
+    kzVec3f tangent;
+};
+
+// Screen shape text (13 fields a line) of a width x height grid from point(column, row).
+std::string screenShapeText(uint32_t width, uint32_t height,
+                            const std::function<ShapePoint(uint32_t column, uint32_t row)>& point);
+
+// Camera file: eye in library axes, heading/pitch/roll in degrees and the
+// frustum extents at unit distance.
+std::string cameraText(kzVec3f eye, kzVec3f angles, float left, float right, float bottom, float top);
+
+// Target rectangle file from its corners in library axes, facing along -z
+// with no rotation.
+std::string targetRectText(kzVec3f upperLeft, kzVec3f upperRight, kzVec3f lowerRight,
+                           kzVec3f lowerLeft);
+
+// A <channel .../> element with the given attributes ("name", "value" pairs).
+std::string channelElement(unsigned id, const std::vector<std::pair<std::string, std::string>>& attributes);
+
+// A configuration document with global type and gammas and the given channel elements.
+std::string configurationText(int type, float gamma, float inputGamma, float outputGamma,
+                              const std::string& channels);
+
+}  // namespace dovav::test
