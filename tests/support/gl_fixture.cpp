@@ -29,4 +29,22 @@ std::string drainGLErrors()
     return errors;
 }
 
+GLNames liveGLNames()
+{
+    GLNames names;
+    for (GLuint name = 1; name < 4096; ++name) {
+        if (glIsTexture(name))
+            names.textures.push_back(name);
+        if (glIsBuffer(name))
+            names.buffers.push_back(name);
+        if (glIsVertexArray(name))
+            names.vertexArrays.push_back(name);
+        if (glIsProgram(name))
+            names.programs.push_back(name);
+        if (glIsShader(name))
+            names.shaders.push_back(name);
+    }
+    return names;
+}
+
 }  // namespace dovav::test

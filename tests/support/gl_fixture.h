@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,20 @@ headless::GLContext* currentGLContext(std::string* error = nullptr);
 
 // Every GL error raised since the last call, as hexadecimal codes ("" if none).
 std::string drainGLErrors();
+
+// Texture, buffer, vertex array, program and shader names alive in the
+// current context among the first few thousand, to compare before and after
+// an operation that must not leave GL objects behind.
+struct GLNames {
+    std::vector<GLuint> textures, buffers, vertexArrays, programs, shaders;
+    bool operator==(const GLNames& other) const
+    {
+        return textures == other.textures && buffers == other.buffers &&
+               vertexArrays == other.vertexArrays && programs == other.programs &&
+               shaders == other.shaders;
+    }
+};
+GLNames liveGLNames();
 
 class OpenGLTest : public ::testing::Test {
 protected:
