@@ -28,7 +28,12 @@ for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
                 kzGetProjectionMatrix kzGetOrthoMatrix kzGetModelViewMatrix \
                 kzGetModelViewProjectionMatrix kzGetTransposedMatrix kzGetWorldToScreen \
                 kzGetCamera kzLoadWarpmapFromFile kzLoadScreenShapeFromFile \
-                kzLoadTargetRectFromFile kzLoadCameraFromFile kzCreateQuad kzSaveObj; do
+                kzLoadTargetRectFromFile kzLoadCameraFromFile kzCreateQuad kzSaveObj \
+                kzDumpContext kzCreateContextOpenGL kzDestroyContextOpenGL \
+                kzLoadConfigurationFromFileOpenGL kzSetClippingPlanesOpenGL \
+                kzSetCorrectionPassOpenGL kzSetCorrectionPassOpenGL_1 \
+                kzSetFlipWarpmeshVerticesYOpenGL kzSetFlipWarpmeshTexcoordsVOpenGL \
+                kzSetActiveChannelOpenGL kzPreDrawOpenGL kzPreDrawOpenGL_1 kzPostDrawOpenGL; do
   grep -qx "$required" <<<"$symbols" || { echo "$required is not exported"; exit 1; }
 done
 # One method of each math class stands for its whole class.

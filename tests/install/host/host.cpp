@@ -1,6 +1,7 @@
 // A minimal host: includes the one public header, asks for the version,
 // uses an exported math class beside a geometry entry point, and fills and
-// releases a mesh record the library allocated.
+// releases a mesh record the library allocated, and asks for an OpenGL
+// context without having one.
 #include <cstdio>
 
 #include <kzLib.h>
@@ -31,6 +32,11 @@ int main()
             kzSaveObj("/dev/null", &quad) != KZ_OK)
             return 1;
     }  // the record frees its arrays here
+
+    // The host has no OpenGL context current: creation must say so, not abort.
+    kzContextOpenGL* context = nullptr;
+    if (kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D) != KZ_ERROR_NOT_SUPPORTED || context)
+        return 1;
 
     std::printf("kzLib %d.%d.%d.%d\n", major, minor, patch, build);
     return 0;
