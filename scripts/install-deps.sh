@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages doVav needs to build, test and fuzz, and the
+# Installs the Debian packages doVav needs to build, test and fuzz (headless
+# OpenGL on Mesa's software driver included), and the
 # de_DE.UTF-8 locale the tests use to check locale-independent number parsing.
 # Idempotent: does nothing when everything is present. Run as root (or with
 # sudo available) on Debian 12.
@@ -8,6 +9,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
   libtinyxml-dev                                          # configuration parser
+  libepoxy-dev libstb-dev                                 # OpenGL loader, image decoder
+  libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests
   googletest libgtest-dev libgmock-dev                    # unit tests
   libbenchmark-dev                                        # benchmarks
   clang libclang-rt-14-dev                                # libFuzzer targets
