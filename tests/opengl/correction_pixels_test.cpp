@@ -1,1 +1,618 @@
-// (filled in below)
+// What the correction draw puts in the framebuffer: known scene textures and
+// masks go through the public frame hooks, and the read-back pixels are
+// compared with the correction evaluated on the CPU.
+//
+// Tolerance. Every texture lookup on the GPU may differ from the exact
+// bilinear value by up to one 8-bit level: llvmpipe filters RGBA8 textures in
+// 8-bit fixed point (the filtered result is itself an 8-bit value, off by at
+// most one level) with 8-bit fractional weights (off by at most 1/256 of the
+// step between neighbouring texels, a quarter level while neighbours differ
+// by at most 64 levels, as every image here keeps them). The correction is
+// non-decreasing in each lookup for pass strengths in [0, 1] and positive
+// gammas, so evaluating it with every lookup lowered, then raised, by one
+// level bounds the result however the gammas amplify the error. On top of
+// that bound, one output level is allowed: half for the rounding to the RGBA8
+// framebuffer, the rest for llvmpipe's pow, exp2 and log2 approximations
+// (relative errors near 1e-5, far below a level).
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kzLib.h"
+#include "support/calibration_writer.h"
+#include "support/gl_fixture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace dovav::test;
+
+using Rgb = std::array<double, 3>;
+
+constexpr double kLookupError = 1.0 / 255.0;
+constexpr double kOutputSlack = 1.0;  // levels
+
+// GL_LINEAR with clamp to edge: texel centres at (i + 0.5) / size, v = 0 the
+// image's first row.
+Rgb sampleLinear(const Image& image, double u, double v)
+{
+    const double x = u * image.width - 0.5;
+    const double y = v * image.height - 0.5;
+    const double x0 = std::floor(x);
+    const double y0 = std::floor(y);
+    const double fx = x - x0;
+    const double fy = y - y0;
+    auto texel = [&](double column, double row, int channel) {
+        const int c = std::clamp(int(column), 0, image.width - 1);
+        const int r = std::clamp(int(row), 0, image.height - 1);
+        return image.pixel(c, r)[channel] / 255.0;
+    };
+    Rgb result{};
+    for (int k = 0; k < 3; ++k) {
+        const double upper = texel(x0, y0, k) * (1 - fx) + texel(x0 + 1, y0, k) * fx;
+        const double lower = texel(x0, y0 + 1, k) * (1 - fx) + texel(x0 + 1, y0 + 1, k) * fx;
+        result[k] = upper * (1 - fy) + lower * fy;
+    }
+    return result;
+}
+
+struct Gammas {
+    double gamma = 2.2;
+    double input = 1.0;
+    double output = 1.0;
+};
+
+// Strengths as they reach the program: 0 for a pass that is off.
+struct Strengths {
+    double warp = 1.0;
+    double blend = 1.0;
+    double blacklevel = 1.0;
+    double secondary = 1.0;
+    double shading = 0.0;
+};
+
+// What one fragment's texture lookups return.
+struct Lookups {
+    Rgb scene{};
+    Rgb blend{};
+    Rgb secondary{};
+    Rgb blacklevel{};
+    Rgb shading{};
+};
+
+double corrected(const Lookups& in, int k, const Strengths& w, const Gammas& g)
+{
+    auto mask = [&](double value, double strength) { return std::pow(1 + (value - 1) * strength, g.gamma); };
+    double c = std::pow(in.scene[k], g.input);
+    c *= mask(in.shading[k], w.shading);
+    c *= mask(in.blend[k], w.blend);
+    c *= mask(in.secondary[k], w.secondary);
+    const double black = std::pow(in.blacklevel[k] * w.blacklevel, g.gamma);
+    return std::pow(c * (1 - black) + black, 1 / g.output);
+}
+
+Lookups shifted(Lookups in, double by)
+{
+    for (Rgb* rgb : {&in.scene, &in.blend, &in.secondary, &in.blacklevel, &in.shading}) {
+        for (double& value : *rgb)
+            value = std::clamp(value + by, 0.0, 1.0);
+    }
+    return in;
+}
+
+// Compares pixels with the model, counting those outside the tolerance and
+// keeping the largest distance from the exact value.
+class PixelComparison {
+public:
+    void check(const uint8_t* pixel, const Lookups& in, const Strengths& w, const Gammas& g,
+               const std::string& where)
+    {
+        const Lookups low = shifted(in, -kLookupError);
+        const Lookups high = shifted(in, kLookupError);
+        for (int k = 0; k < 3; ++k) {
+            const double exact = corrected(in, k, w, g) * 255;
+            const double lowest = corrected(low, k, w, g) * 255 - kOutputSlack;
+            const double highest = corrected(high, k, w, g) * 255 + kOutputSlack;
+            const double value = pixel[k];
+            worst_ = std::max(worst_, std::fabs(value - exact));
+            if (value < lowest || value > highest) {
+                if (failures_++ == 0) {
+                    char text[160];
+                    std::snprintf(text, sizeof text, "%s channel %d: %g, expected %.2f in [%.2f, %.2f]",
+                                  where.c_str(), k, value, exact, lowest, highest);
+                    firstFailure_ = text;
+                }
+            }
+        }
+    }
+    int failures() const { return failures_; }
+    const std::string& firstFailure() const { return firstFailure_; }
+    double worst() const { return worst_; }
+
+private:
+    int failures_ = 0;
+    std::string firstFailure_;
+    double worst_ = 0.0;
+};
+
+#define EXPECT_ALL_PIXELS_MATCH(comparison)                                                     \
+    EXPECT_EQ((comparison).failures(), 0) << "first mismatch at " << (comparison).firstFailure() \
+                                          << "; largest deviation " << (comparison).worst()
+
+const uint8_t* pixelAt(const std::vector<uint8_t>& pixels, int size, int column, int row)
+{
+    return &pixels[(size_t(row) * size_t(size) + size_t(column)) * 4];
+}
+
+// Scene and masks of the static channel: smooth ramps in different
+// directions, so that a lookup in the wrong place or orientation shows.
+const Image& staticScene()
+{
+    static const Image image = Image::generated(24, 20, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(20 + 9 * column);
+        rgb[1] = uint8_t(30 + 10 * row);
+        rgb[2] = uint8_t(200 - 4 * column - 3 * row);
+    });
+    return image;
+}
+
+// Falls off to the right, as at a blend edge.
+const Image& blendMask()
+{
+    static const Image image = Image::generated(8, 6, [](int column, int, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(255 - 20 * column);
+        rgb[1] = uint8_t(245 - 18 * column);
+        rgb[2] = uint8_t(255 - 14 * column);
+    });
+    return image;
+}
+
+// Falls off towards the bottom.
+const Image& secondaryMask()
+{
+    static const Image image = Image::generated(8, 6, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(255 - 22 * row);
+        rgb[1] = uint8_t(250 - 20 * row - 2 * column);
+        rgb[2] = uint8_t(255 - 16 * row);
+    });
+    return image;
+}
+
+// Rises towards the bottom.
+const Image& blacklevelMask()
+{
+    static const Image image = Image::generated(8, 6, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(16 + 20 * row + 3 * column);
+        rgb[1] = uint8_t(20 + 18 * row);
+        rgb[2] = uint8_t(24 + 22 * row - 2 * column);
+    });
+    return image;
+}
+
+class CorrectionPixelsTest : public OpenGLTest {
+protected:
+    void TearDown() override
+    {
+        for (kzContextOpenGL* context : contexts)
+            EXPECT_EQ(kzDestroyContextOpenGL(context), KZ_OK);
+        if (!textures.empty())
+            glDeleteTextures(GLsizei(textures.size()), textures.data());
+        framebuffer.reset();
+        OpenGLTest::TearDown();
+    }
+
+    // A context with the configuration loaded and channel 0 active; destroyed
+    // with the test.
+    kzContextOpenGL* activeChannel(kzTextureTarget target, const std::string& configurationPath)
+    {
+        kzContextOpenGL* context = nullptr;
+        EXPECT_EQ(kzCreateContextOpenGL(&context, target), KZ_OK);
+        if (!context)
+            return nullptr;
+        contexts.push_back(context);
+        EXPECT_EQ(kzLoadConfigurationFromFileOpenGL(context, configurationPath.c_str()), KZ_OK);
+        EXPECT_EQ(kzSetActiveChannelOpenGL(context, 0, unsigned(size), unsigned(size)), KZ_OK);
+        return context;
+    }
+
+    GLuint sceneTexture(GLenum target, const Image& image)
+    {
+        textures.push_back(headless::createTexture(target, image.width, image.height, image.rgba.data()));
+        return textures.back();
+    }
+
+    // The corrected image drawn into a cleared size x size framebuffer, rows
+    // bottom to top.
+    std::vector<uint8_t> draw(kzContextOpenGL* context, GLuint scene)
+    {
+        if (!framebuffer)
+            framebuffer = std::make_unique<headless::GLFramebuffer>(size, size);
+        framebuffer->bind();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_EQ(kzPostDrawOpenGL(context, scene), KZ_OK);
+        return framebuffer->readPixels();
+    }
+
+    // Camera, warp map and the three masks of a static channel, written once;
+    // the channel attributes naming them, with the given replacements.
+    std::vector<std::pair<std::string, std::string>> staticChannel(
+        const std::vector<std::pair<std::string, std::string>>& replaced = {})
+    {
+        if (!staticFilesWritten) {
+            dir.write("camera.csv", cameraText({0, 0, 0}, {0, 0, 0}, -0.5f, 0.5f, -0.5f, 0.5f));
+            dir.write("mirror.csv", warpMapText(5, 5, [](float x, float y) { return kzVec2f{1 - x, y}; }));
+            dir.write("blend.png", pngBytes(blendMask()));
+            dir.write("secondary.png", pngBytes(secondaryMask()));
+            dir.write("black.png", pngBytes(blacklevelMask()));
+            staticFilesWritten = true;
+        }
+        std::vector<std::pair<std::string, std::string>> attributes = {
+            {"frustum", "camera.csv"},   {"warpmap", "mirror.csv"},
+            {"blending", "blend.png"},   {"secondary-blending", "secondary.png"},
+            {"blacklevel", "black.png"},
+        };
+        for (const auto& [name, value] : replaced) {
+            for (auto& attribute : attributes) {
+                if (attribute.first == name)
+                    attribute.second = value;
+            }
+        }
+        return attributes;
+    }
+
+    // Compares a static channel's drawing with the model. Output pixel
+    // (column, row) lies at (x, y) = ((column + 0.5) / size, (row + 0.5) / size)
+    // with y up; masks are sampled at (x, 1 - y) and the scene between that
+    // and the mirrored lookup (1 - x, y).
+    PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Strengths& w, const Gammas& g)
+    {
+        PixelComparison comparison;
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const double x = (column + 0.5) / size;
+                const double y = (row + 0.5) / size;
+                Lookups in;
+                const double u = x + (1 - 2 * x) * w.warp;        // from x towards 1 - x
+                const double v = (1 - y) + (2 * y - 1) * w.warp;  // from 1 - y towards y
+                in.scene = sampleLinear(staticScene(), u, v);
+                in.blend = sampleLinear(blendMask(), x, 1 - y);
+                in.secondary = sampleLinear(secondaryMask(), x, 1 - y);
+                in.blacklevel = sampleLinear(blacklevelMask(), x, 1 - y);
+                comparison.check(pixelAt(pixels, size, column, row), in, w, g,
+                                 "pixel " + std::to_string(column) + "," + std::to_string(row));
+            }
+        }
+        return comparison;
+    }
+
+    int size = 32;
+    TempDir dir;
+    bool staticFilesWritten = false;
+    std::vector<kzContextOpenGL*> contexts;
+    std::vector<GLuint> textures;
+    std::unique_ptr<headless::GLFramebuffer> framebuffer;
+};
+
+TEST_F(CorrectionPixelsTest, StaticChannelFollowsGammasAndPassStrengths)
+{
+    struct Case {
+        const char* name;
+        Gammas gammas;
+        bool perChannelGammas;  // input and output gamma as channel attributes
+        Strengths strengths;
+        std::vector<kzCorrectionPassType> switchedOff;
+    };
+    const Case cases[] = {
+        {"every pass full", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}},
+        {"every pass at 0", {2.2, 1.0, 1.0}, false, {0, 0, 0, 0}, {}},
+        {"every pass at half", {2.2, 1.0, 1.0}, false, {0.5, 0.5, 0.5, 0.5}, {}},
+        {"warp at a quarter", {1.8, 1.0, 1.0}, false, {0.25, 1, 0, 0.5}, {}},
+        {"linear masks", {1.0, 1.0, 1.0}, false, {1, 1, 1, 1}, {}},
+        {"input and output gamma", {2.2, 2.2, 2.2}, false, {1, 1, 0.5, 1}, {}},
+        {"per-channel input and output gamma", {2.4, 0.6, 1.6}, true, {0, 1, 1, 0.5}, {}},
+        {"passes switched off", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1},
+         {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        auto attributes = staticChannel();
+        float fileInput = float(c.gammas.input);
+        float fileOutput = float(c.gammas.output);
+        if (c.perChannelGammas) {
+            attributes.push_back({"input-gamma", std::to_string(c.gammas.input)});
+            attributes.push_back({"output-gamma", std::to_string(c.gammas.output)});
+            fileInput = 1.0f;
+            fileOutput = 1.0f;
+        }
+        const std::string configuration =
+            dir.write("case" + std::to_string(i) + ".xml",
+                      configurationText(KZ_CORRECTION_STATIC, float(c.gammas.gamma), fileInput, fileOutput,
+                                        channelElement(0, attributes)));
+        kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+        ASSERT_NE(context, nullptr);
+        const std::pair<kzCorrectionPassType, double> weights[] = {
+            {KZ_CORRECTION_PASS_WARPING, c.strengths.warp},
+            {KZ_CORRECTION_PASS_BLENDING, c.strengths.blend},
+            {KZ_CORRECTION_PASS_BLACKLEVEL, c.strengths.blacklevel},
+            {KZ_CORRECTION_PASS_SECONDARY_BLENDING, c.strengths.secondary},
+        };
+        for (const auto& [pass, weight] : weights)
+            ASSERT_EQ(kzSetCorrectionPassOpenGL_1(context, pass, float(weight)), KZ_OK);
+        for (kzCorrectionPassType pass : c.switchedOff)
+            ASSERT_EQ(kzSetCorrectionPassOpenGL(context, pass, false), KZ_OK);
+
+        Strengths effective = c.strengths;
+        for (kzCorrectionPassType pass : c.switchedOff) {
+            switch (pass) {
+            case KZ_CORRECTION_PASS_WARPING: effective.warp = 0; break;
+            case KZ_CORRECTION_PASS_BLENDING: effective.blend = 0; break;
+            case KZ_CORRECTION_PASS_BLACKLEVEL: effective.blacklevel = 0; break;
+            case KZ_CORRECTION_PASS_SECONDARY_BLENDING: effective.secondary = 0; break;
+            default: break;
+            }
+        }
+        const auto pixels = draw(context, sceneTexture(GL_TEXTURE_2D, staticScene()));
+        const PixelComparison comparison = compareStatic(pixels, effective, c.gammas);
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// A rectangle scene texture is addressed in texels: the same data must give
+// the same corrected image as on the 2D path. The scene is not square, so
+// scaling by the wrong side of the texture shows.
+TEST_F(CorrectionPixelsTest, RectangleSceneTextureMatchesTwoDimensionalPath)
+{
+    const std::string configuration =
+        dir.write("display.xml", configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                                                   channelElement(0, staticChannel())));
+    std::vector<uint8_t> images[2];
+    const std::pair<kzTextureTarget, GLenum> targets[] = {
+        {KZ_TEXTURE_TARGET_2D, GL_TEXTURE_2D},
+        {KZ_TEXTURE_TARGET_RECTANGLE, GL_TEXTURE_RECTANGLE},
+    };
+    for (int i = 0; i < 2; ++i) {
+        kzContextOpenGL* context = activeChannel(targets[i].first, configuration);
+        ASSERT_NE(context, nullptr);
+        images[i] = draw(context, sceneTexture(targets[i].second, staticScene()));
+    }
+    // Both paths filter the same texels with the same weights up to float
+    // rounding of the coordinate, which can tip one 8-bit lookup by a level.
+    int largest = 0;
+    for (int row = 0; row < size; ++row) {
+        for (int column = 0; column < size; ++column) {
+            for (int k = 0; k < 3; ++k) {
+                const int difference = std::abs(int(pixelAt(images[1], size, column, row)[k]) -
+                                                int(pixelAt(images[0], size, column, row)[k]));
+                largest = std::max(largest, difference);
+            }
+        }
+    }
+    EXPECT_LE(largest, 1);
+}
+
+// A pass whose mask did not load is locked at 0: neither switch turns it on.
+// Were it applied, it would multiply by the unbound mask's zeros and turn
+// the whole image black.
+TEST_F(CorrectionPixelsTest, PassWithUnloadedMaskStaysOff)
+{
+    dir.write("corrupt.png", "not an image at all");
+    const std::string configuration = dir.write(
+        "display.xml",
+        configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                          channelElement(0, staticChannel({{"blending", "missing.png"},
+                                                           {"secondary-blending", "corrupt.png"}}))));
+    kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+    ASSERT_NE(context, nullptr);
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());
+
+    using Setter = std::function<kzResult(kzCorrectionPassType)>;
+    auto weight = [&](float value) {
+        return Setter([&, value](kzCorrectionPassType pass) {
+            return kzSetCorrectionPassOpenGL_1(context, pass, value);
+        });
+    };
+    const Setter on = [&](kzCorrectionPassType pass) {
+        return kzSetCorrectionPassOpenGL(context, pass, true);
+    };
+    const Setter full = weight(1.0f);
+    const Setter half = weight(0.5f);
+    const Setter twice = weight(2.0f);
+    const struct {
+        const char* name;
+        std::vector<Setter> calls;
+    } cases[] = {
+        {"as set up", {}},
+        {"switched on", {on}},
+        {"full strength", {full}},
+        {"half strength, then switched on", {half, on}},
+        {"switched on, then overdriven", {on, twice}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const Setter& call : c.calls) {
+            EXPECT_EQ(call(KZ_CORRECTION_PASS_BLENDING), KZ_OK);
+            EXPECT_EQ(call(KZ_CORRECTION_PASS_SECONDARY_BLENDING), KZ_OK);
+        }
+        // The black-level mask loaded, so that pass still applies.
+        Strengths expected;
+        expected.blend = 0;
+        expected.secondary = 0;
+        const PixelComparison comparison = compareStatic(draw(context, scene), expected, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// A dynamic channel on a cylinder segment (axis along y through the origin,
+// radius 3, from 40 degrees left to 40 degrees right of -z, y from -1 to 1)
+// viewed through a target rectangle in the plane z = -1.5, well in front of
+// the surface, so that the lookups shift with the eye by parallax. The
+// shape's texture coordinates put every grid point on a pixel centre of a
+// 64 x 64 output, so the pixel there shows exactly that vertex's lookups.
+class CorrectionPixelsDynamicTest : public CorrectionPixelsTest {
+protected:
+    static constexpr uint32_t kColumns = 9;
+    static constexpr uint32_t kRows = 7;
+
+    void SetUp() override
+    {
+        CorrectionPixelsTest::SetUp();
+        size = 64;
+        dir.write("shape.csv", screenShapeText(kColumns, kRows, shapePoint));
+        dir.write("target.csv", targetRectText({-1.6f, 0.9f, -1.5f}, {1.6f, 0.9f, -1.5f},
+                                               {1.6f, -0.9f, -1.5f}, {-1.6f, -0.9f, -1.5f}));
+        dir.write("shading.png", pngBytes(shadingMap()));
+        // Gamma 1: the shading map reaches the output linearly.
+        const std::string configuration = dir.write(
+            "display.xml",
+            configurationText(KZ_CORRECTION_DYNAMIC, 1.0f, 1.0f, 1.0f,
+                              channelElement(0, {{"shape", "shape.csv"}, {"target", "target.csv"},
+                                                 {"directional-shading", "shading.png"}})));
+        context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+        ASSERT_NE(context, nullptr);
+    }
+
+    // Output pixel of grid column i: 4, 11, ... 60 from the left; of grid row
+    // j: 60, 51, ... 6 from the bottom, so row 0 is the top of the screen.
+    static int pixelColumn(uint32_t column) { return 4 + 7 * int(column); }
+    static int pixelRow(uint32_t row) { return 60 - 9 * int(row); }
+
+    static ShapePoint shapePoint(uint32_t column, uint32_t row)
+    {
+        const double angle = (-40.0 + 80.0 * column / (kColumns - 1)) * M_PI / 180.0;
+        const float s = float(std::sin(angle));
+        const float c = float(std::cos(angle));
+        ShapePoint point;
+        point.position = {3 * s, 1.0f - 2.0f * float(row) / float(kRows - 1), -3 * c};
+        point.texcoord = {(float(pixelColumn(column)) + 0.5f) / 64.0f, (float(pixelRow(row)) + 0.5f) / 64.0f};
+        point.normal = {-s, 0, c};   // towards the axis, where the viewer is
+        point.tangent = {c, 0, s};   // to the viewer's right; the bitangent is +y
+        return point;
+    }
+
+    static const Image& scene()
+    {
+        static const Image image = Image::generated(64, 48, [](int column, int row, uint8_t rgb[3]) {
+            rgb[0] = uint8_t(2 + 4 * column);
+            rgb[1] = uint8_t(10 + 5 * row);
+            rgb[2] = 128;
+        });
+        return image;
+    }
+
+    // Steepest around the centre, where the lookups of these eyes fall.
+    static const Image& shadingMap()
+    {
+        static const Image image = Image::generated(16, 16, [](int column, int row, uint8_t rgb[3]) {
+            rgb[0] = uint8_t(std::clamp(128 + 20 * (2 * column - 15), 8, 248));
+            rgb[1] = uint8_t(std::clamp(128 + 20 * (2 * row - 15), 8, 248));
+            rgb[2] = 200;
+        });
+        return image;
+    }
+
+    // Where the program looks up the directional-shading map for a surface
+    // point seen from `eye`: the direction to the eye in the point's tangent
+    // frame, scaled by its angle from the normal over a quarter turn.
+    static kzVec2f shadingLookup(const ShapePoint& p, kzVec3f eye)
+    {
+        const double dir[3] = {eye.x - p.position.x, eye.y - p.position.y, eye.z - p.position.z};
+        const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+        const double n[3] = {p.normal.x, p.normal.y, p.normal.z};
+        const double t[3] = {p.tangent.x, p.tangent.y, p.tangent.z};
+        const double b[3] = {n[1] * t[2] - n[2] * t[1], n[2] * t[0] - n[0] * t[2], n[0] * t[1] - n[1] * t[0]};
+        const double bLength = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        // Dot product with the unit direction to the eye.
+        auto toEye = [&](const double* a) {
+            return (a[0] * dir[0] + a[1] * dir[1] + a[2] * dir[2]) / length;
+        };
+        double dx = toEye(t);
+        double dy = toEye(b) / bLength;
+        const double planar = std::hypot(dx, dy);
+        if (planar > 0.001) {
+            dx /= planar;
+            dy /= planar;
+        }
+        const double scale = std::acos(std::clamp(toEye(n), -1.0, 1.0)) / (M_PI / 2);
+        return {float((dx * scale + 1) / 2), float(1 - (dy * scale + 1) / 2)};
+    }
+
+    kzContextOpenGL* context = nullptr;
+};
+
+TEST_F(CorrectionPixelsDynamicTest, LookupsFollowTheEye)
+{
+    const GLuint gradient = sceneTexture(GL_TEXTURE_2D, scene());
+    const GLuint white = sceneTexture(GL_TEXTURE_2D, Image::filled(4, 4, 255, 255, 255));
+    const kzVec3f eyes[] = {{-0.3f, 0.1f, 0.5f}, {0.5f, -0.2f, 0.2f}};
+    std::vector<kzVec2f> warped[2];
+    std::vector<Rgb> warpedPixels[2];
+    for (int e = 0; e < 2; ++e) {
+        SCOPED_TRACE("eye " + std::to_string(e));
+        kzCamera camera{};
+        ASSERT_EQ(kzPreDrawOpenGL_1(context, eyes[e], &camera), KZ_OK);
+
+        // The warped lookup alone: the gradient scene, shading off.
+        ASSERT_EQ(kzSetCorrectionPassOpenGL(context, KZ_CORRECTION_PASS_DIRECTIONAL_SHADING, false), KZ_OK);
+        const std::vector<uint8_t> gradientImage = draw(context, gradient);
+        // The shading lookup alone: a white scene, shading at full strength.
+        ASSERT_EQ(kzSetCorrectionPassOpenGL(context, KZ_CORRECTION_PASS_DIRECTIONAL_SHADING, true), KZ_OK);
+        const std::vector<uint8_t> shaded = draw(context, white);
+
+        PixelComparison warpComparison;
+        PixelComparison shadingComparison;
+        Strengths warpOnly;
+        warpOnly.blend = warpOnly.blacklevel = warpOnly.secondary = 0;  // no masks configured
+        Strengths withShading = warpOnly;
+        withShading.shading = 1;
+        // Edge vertices may be left out by the fill rules.
+        for (uint32_t row = 1; row + 1 < kRows; ++row) {
+            for (uint32_t column = 1; column + 1 < kColumns; ++column) {
+                const ShapePoint point = shapePoint(column, row);
+                const std::string where = "vertex " + std::to_string(column) + "," + std::to_string(row);
+                kzVec2f screen{};
+                ASSERT_EQ(kzGetWorldToScreen(&screen, point.position, camera), KZ_OK);
+                warped[e].push_back(screen);
+                Lookups in;
+                in.scene = sampleLinear(scene(), screen.x, screen.y);
+                const uint8_t* pixel = pixelAt(gradientImage, size, pixelColumn(column), pixelRow(row));
+                warpComparison.check(pixel, in, warpOnly, Gammas{1, 1, 1}, where);
+                warpedPixels[e].push_back({double(pixel[0]), double(pixel[1]), double(pixel[2])});
+
+                const kzVec2f shading = shadingLookup(point, camera.position);
+                Lookups lit;
+                lit.scene = {1, 1, 1};
+                lit.shading = sampleLinear(shadingMap(), shading.x, shading.y);
+                shadingComparison.check(pixelAt(shaded, size, pixelColumn(column), pixelRow(row)), lit,
+                                        withShading, Gammas{1, 1, 1}, where);
+            }
+        }
+        EXPECT_ALL_PIXELS_MATCH(warpComparison);
+        EXPECT_ALL_PIXELS_MATCH(shadingComparison);
+    }
+
+    // The second eye moves the lookups well beyond the tolerance, and the
+    // pixels with them.
+    double lookupShift = 0;
+    double pixelChange = 0;
+    for (size_t i = 0; i < warped[0].size(); ++i) {
+        lookupShift = std::max(lookupShift, std::hypot(double(warped[1][i].x) - warped[0][i].x,
+                                                       double(warped[1][i].y) - warped[0][i].y));
+        for (int k = 0; k < 3; ++k)
+            pixelChange = std::max(pixelChange, std::fabs(warpedPixels[1][i][k] - warpedPixels[0][i][k]));
+    }
+    EXPECT_GT(lookupShift, 0.05);
+    EXPECT_GT(pixelChange, 10.0);
+}
+
+}  // namespace
