@@ -17,7 +17,10 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-asan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE=ON \
   -DDOVAV_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
+# Leak detection stays on; tests/lsan.supp is the one place for suppressions
+# of the GL driver's own allocations.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzz targets"

@@ -1,0 +1,573 @@
+// The OpenGL back-end's per-frame cost on the headless context (llvmpipe on
+// machines without a GPU):
+//  - PostDrawSubmission/<points>: CPU time of one kzPostDrawOpenGL call on a
+//    small target, for a warp map of points x points, without waiting for
+//    the draw to finish, and the allocations made on the calling thread
+//    during the call (llvmpipe shades and bins vertices on that thread, so
+//    the 2-point grid shows the fixed cost of a call). Its Time column is
+//    per batch of 32 calls; the ns/call counter is per call;
+//  - CorrectedFrame1080p / PlainCopy1080p: a whole corrected 1920x1080 frame
+//    (PostDraw + glFinish) beside a plain full-screen textured copy of the
+//    same scene texture; their ratio is printed after the table.
+// Allocation counts come from replacing the global operator new / delete and
+// glibc's malloc, calloc and realloc in this program (forwarding to glibc).
+
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "gl_harness.h"
+#include "kzLib.h"
+#include "support/calibration_writer.h"
+#include "support/temp_dir.h"
+
+// ---------------------------------------------------------------------------
+// Allocation counting, on the benchmark thread only and only while enabled.
+
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* pointer, size_t size);
+}
+
+namespace {
+
+constexpr size_t kMaxCallers = 4096;
+
+struct AllocationCounts {
+    uint64_t news = 0;
+    uint64_t mallocs = 0;  // malloc, calloc and realloc
+    // Return addresses of the calls while `recordCallers` is set.
+    const void* newCallers[kMaxCallers];
+    const void* mallocCallers[kMaxCallers];
+    size_t newCallerCount = 0;
+    size_t mallocCallerCount = 0;
+};
+
+thread_local bool counting = false;
+thread_local bool recordCallers = false;
+AllocationCounts counts;
+
+inline void countMalloc(const void* caller)
+{
+    if (!counting)
+        return;
+    ++counts.mallocs;
+    if (recordCallers && counts.mallocCallerCount < kMaxCallers)
+        counts.mallocCallers[counts.mallocCallerCount++] = caller;
+}
+
+inline void countNew(const void* caller)
+{
+    if (!counting)
+        return;
+    ++counts.news;
+    if (recordCallers && counts.newCallerCount < kMaxCallers)
+        counts.newCallers[counts.newCallerCount++] = caller;
+}
+
+void* allocate(size_t size, const void* caller)
+{
+    countNew(caller);
+    if (void* pointer = __libc_malloc(size ? size : 1))
+        return pointer;
+    throw std::bad_alloc();
+}
+
+void* allocateAligned(size_t size, std::align_val_t alignment, const void* caller)
+{
+    countNew(caller);
+    void* pointer = nullptr;
+    if (posix_memalign(&pointer, std::max(size_t(alignment), sizeof(void*)), size ? size : 1) != 0)
+        throw std::bad_alloc();
+    return pointer;
+}
+
+}  // namespace
+
+extern "C" {
+void* malloc(size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_calloc(count, size);
+}
+void* realloc(void* pointer, size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_realloc(pointer, size);
+}
+}
+
+// operator new takes its memory from glibc directly, so a new is not counted
+// as a malloc as well.
+void* operator new(size_t size)
+{
+    return allocate(size, __builtin_return_address(0));
+}
+void* operator new[](size_t size)
+{
+    return allocate(size, __builtin_return_address(0));
+}
+void* operator new(size_t size, std::align_val_t alignment)
+{
+    return allocateAligned(size, alignment, __builtin_return_address(0));
+}
+void* operator new[](size_t size, std::align_val_t alignment)
+{
+    return allocateAligned(size, alignment, __builtin_return_address(0));
+}
+void operator delete(void* pointer) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, size_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, size_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, size_t, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+
+namespace {
+
+using namespace dovav::test;
+
+// ---------------------------------------------------------------------------
+// The scene: one context with three static channels, each with all four
+// masks. Channel 64 (a 64x64-point warp map) and channel 2 (a 2x2-point one)
+// have 64x64 masks for the small target; channel 1080 has the 64x64-point
+// warp map and 1920x1080 masks for the full frame.
+
+constexpr unsigned kFullChannel = 1080;
+constexpr int kSmallSide = 64;
+constexpr int kFullWidth = 1920;
+constexpr int kFullHeight = 1080;
+constexpr uint32_t kWarpPoints = 64;
+
+// A mild barrel distortion with a keystone, kept inside the scene texture.
+kzVec2f warpLookup(float x, float y)
+{
+    const float dx = x - 0.5f;
+    const float dy = y - 0.5f;
+    const float radial = 1.0f + 0.08f * (dx * dx + dy * dy);
+    const float keystone = 1.0f - 0.05f * dy;
+    return kzVec2f{0.5f + 0.92f * dx * radial * keystone, 0.5f + 0.92f * dy * radial};
+}
+
+// A soft blend ramp towards the left and right edges.
+Image blendMask(int width, int height)
+{
+    return Image::generated(width, height, [width](int column, int, uint8_t rgb[3]) {
+        const float x = (float(column) + 0.5f) / float(width);
+        const float edge = std::fmin(std::fmin(x, 1.0f - x) / 0.15f, 1.0f);
+        const auto value = uint8_t(std::lround(255.0f * edge));
+        rgb[0] = rgb[1] = rgb[2] = value;
+    });
+}
+
+Image sceneImage(int width, int height)
+{
+    return Image::generated(width, height, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(column * 7);
+        rgb[1] = uint8_t(row * 5);
+        rgb[2] = uint8_t(((column / 32) + (row / 32)) % 2 ? 220 : 40);
+    });
+}
+
+const char* const kCopyVertex = R"(#version 330
+out vec2 uv;
+void main()
+{
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    uv = corner;
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+const char* const kCopyFragment = R"(#version 330
+uniform sampler2D source;
+in vec2 uv;
+out vec4 color;
+void main()
+{
+    color = texture(source, uv);
+}
+)";
+
+GLuint compile(GLenum type, const char* source)
+{
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        std::fprintf(stderr, "copy shader failed to compile\n");
+        std::exit(1);
+    }
+    return shader;
+}
+
+// A full-screen quad sampling one texture: the least any correction could cost.
+class PlainCopy {
+public:
+    PlainCopy()
+    {
+        const GLuint vertex = compile(GL_VERTEX_SHADER, kCopyVertex);
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, kCopyFragment);
+        program_ = glCreateProgram();
+        glAttachShader(program_, vertex);
+        glAttachShader(program_, fragment);
+        glLinkProgram(program_);
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+        GLint ok = GL_FALSE;
+        glGetProgramiv(program_, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            std::fprintf(stderr, "copy program failed to link\n");
+            std::exit(1);
+        }
+        glUseProgram(program_);
+        glUniform1i(glGetUniformLocation(program_, "source"), 0);
+        glUseProgram(0);
+        glGenVertexArrays(1, &vao_);
+    }
+    ~PlainCopy()
+    {
+        glDeleteVertexArrays(1, &vao_);
+        glDeleteProgram(program_);
+    }
+    PlainCopy(const PlainCopy&) = delete;
+    PlainCopy& operator=(const PlainCopy&) = delete;
+
+    void draw(GLuint texture) const
+    {
+        glUseProgram(program_);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBindVertexArray(vao_);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        glBindVertexArray(0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glUseProgram(0);
+    }
+
+private:
+    GLuint program_ = 0;
+    GLuint vao_ = 0;
+};
+
+class Scene {
+public:
+    static Scene& get()
+    {
+        if (!instance)
+            instance = std::make_unique<Scene>();
+        return *instance;
+    }
+    static void release() { instance.reset(); }
+
+    Scene()
+    {
+        std::string error;
+        gl = headless::GLContext::create(&error);
+        if (!gl) {
+            std::fprintf(stderr, "headless OpenGL unavailable: %s\n", error.c_str());
+            std::exit(1);
+        }
+        dir = std::make_unique<TempDir>();
+        dir->write("warp64.csv", warpMapText(kWarpPoints, kWarpPoints, warpLookup));
+        dir->write("warp2.csv", warpMapText(2, 2, warpLookup));
+        dir->write("camera.csv", cameraText({0, 0, 0}, {0, 0, 0}, -0.5f, 0.5f, -0.3f, 0.3f));
+        dir->write("small.png", pngBytes(blendMask(kSmallSide, kSmallSide)));
+        dir->write("full.png", pngBytes(blendMask(kFullWidth, kFullHeight)));
+        auto channel = [](unsigned id, const std::string& warpmap, const std::string& mask) {
+            return channelElement(id, {{"warpmap", warpmap},
+                                       {"frustum", "camera.csv"},
+                                       {"blending", mask},
+                                       {"secondary-blending", mask},
+                                       {"blacklevel", mask},
+                                       {"directional-shading", mask}});
+        };
+        const std::string config = dir->write(
+            "display.xml",
+            configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                              channel(kWarpPoints, "warp64.csv", "small.png") +
+                                  channel(2, "warp2.csv", "small.png") +
+                                  channel(kFullChannel, "warp64.csv", "full.png")));
+        if (kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D) != KZ_OK ||
+            kzLoadConfigurationFromFileOpenGL(context, config.c_str()) != KZ_OK) {
+            std::fprintf(stderr, "cannot create the correction context\n");
+            std::exit(1);
+        }
+        smallTarget = std::make_unique<headless::GLFramebuffer>(kSmallSide, kSmallSide);
+        fullTarget = std::make_unique<headless::GLFramebuffer>(kFullWidth, kFullHeight);
+        smallScene = headless::createTexture(GL_TEXTURE_2D, kSmallSide, kSmallSide,
+                                             sceneImage(kSmallSide, kSmallSide).rgba.data());
+        fullScene = headless::createTexture(GL_TEXTURE_2D, kFullWidth, kFullHeight,
+                                            sceneImage(kFullWidth, kFullHeight).rgba.data());
+        copy = std::make_unique<PlainCopy>();
+    }
+    ~Scene()
+    {
+        kzDestroyContextOpenGL(context);
+        copy.reset();
+        glDeleteTextures(1, &smallScene);
+        glDeleteTextures(1, &fullScene);
+        smallTarget.reset();
+        fullTarget.reset();
+        dir.reset();
+        gl.reset();
+    }
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // Makes `channel` active for `target` and draws it a few times, so that
+    // the driver's shader variants are compiled before anything is timed.
+    // False if a call fails or the centre of the target stays black.
+    bool prepare(unsigned channel, const headless::GLFramebuffer& target, GLuint scene)
+    {
+        if (kzSetActiveChannelOpenGL(context, channel, unsigned(target.width()),
+                                     unsigned(target.height())) != KZ_OK)
+            return false;
+        target.bind();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (int i = 0; i < 3; ++i) {
+            if (kzPostDrawOpenGL(context, scene) != KZ_OK)
+                return false;
+        }
+        uint8_t centre[4] = {};
+        glReadPixels(target.width() / 2, target.height() / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
+        return glGetError() == GL_NO_ERROR && centre[0] + centre[1] + centre[2] > 0;
+    }
+
+    std::unique_ptr<headless::GLContext> gl;
+    std::unique_ptr<TempDir> dir;
+    kzContextOpenGL* context = nullptr;
+    std::unique_ptr<headless::GLFramebuffer> smallTarget;
+    std::unique_ptr<headless::GLFramebuffer> fullTarget;
+    GLuint smallScene = 0;
+    GLuint fullScene = 0;
+    std::unique_ptr<PlainCopy> copy;
+
+private:
+    static std::unique_ptr<Scene> instance;
+};
+
+std::unique_ptr<Scene> Scene::instance;
+
+// ---------------------------------------------------------------------------
+
+// Each iteration times a batch of PostDraw calls on the CPU; the queue is
+// drained with glFinish between batches, outside the timing.
+void PostDrawSubmission(benchmark::State& state)
+{
+    constexpr int kBatch = 32;
+    Scene& scene = Scene::get();
+    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, scene.smallScene)) {
+        state.SkipWithError("channel set-up or warm-up draw failed");
+        return;
+    }
+    counts.news = 0;
+    counts.mallocs = 0;
+    bool failed = false;
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        counting = true;
+        for (int i = 0; i < kBatch; ++i)
+            failed |= kzPostDrawOpenGL(scene.context, scene.smallScene) != KZ_OK;
+        counting = false;
+        const auto stop = std::chrono::steady_clock::now();
+        const double batch = std::chrono::duration<double>(stop - start).count();
+        state.SetIterationTime(batch);
+        seconds += batch;
+        glFinish();
+    }
+    if (failed)
+        state.SkipWithError("kzPostDrawOpenGL failed");
+    const double calls = double(state.iterations()) * kBatch;
+    state.counters["ns/call"] = seconds * 1e9 / calls;
+    state.counters["new/call"] = double(counts.news) / calls;
+    state.counters["malloc/call"] = double(counts.mallocs) / calls;
+}
+BENCHMARK(PostDrawSubmission)
+    ->Arg(2)
+    ->Arg(kWarpPoints)
+    ->UseManualTime()
+    ->MinTime(0.05)  // each call is also rasterized (about 0.2 ms), untimed
+    ->Unit(benchmark::kMicrosecond);
+
+void CorrectedFrame1080p(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    if (!scene.prepare(kFullChannel, *scene.fullTarget, scene.fullScene)) {
+        state.SkipWithError("channel set-up or warm-up draw failed");
+        return;
+    }
+    for (auto _ : state) {
+        kzPostDrawOpenGL(scene.context, scene.fullScene);
+        glFinish();
+    }
+}
+BENCHMARK(CorrectedFrame1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void PlainCopy1080p(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    scene.fullTarget->bind();
+    for (int i = 0; i < 3; ++i)
+        scene.copy->draw(scene.fullScene);
+    glFinish();
+    for (auto _ : state) {
+        scene.copy->draw(scene.fullScene);
+        glFinish();
+    }
+}
+BENCHMARK(PlainCopy1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Keeps the mean wall time of the two full-frame benchmarks for the ratio.
+// Colours only a terminal, as the library's own console output does.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
+            const std::string name = run.benchmark_name();
+            // Per-repetition runs: keep the sum for a mean.
+            if (name.rfind("CorrectedFrame1080p", 0) == 0)
+                add(corrected, run);
+            else if (name.rfind("PlainCopy1080p", 0) == 0)
+                add(plain, run);
+        }
+    }
+    void printRatio() const
+    {
+        if (corrected.runs == 0 || plain.runs == 0)
+            return;
+        const double correctedMs = corrected.mean() * 1e3;
+        const double plainMs = plain.mean() * 1e3;
+        std::printf("\n1920x1080 frame: corrected %.2f ms, plain copy %.2f ms, ratio %.2f\n",
+                    correctedMs, plainMs, correctedMs / plainMs);
+    }
+
+private:
+    struct Sum {
+        double seconds = 0.0;
+        int runs = 0;
+        double mean() const { return seconds / runs; }
+    };
+    static void add(Sum& sum, const Run& run)
+    {
+        sum.seconds += run.real_accumulated_time / double(run.iterations);
+        ++sum.runs;
+    }
+    Sum corrected;
+    Sum plain;
+};
+
+// Module (shared object or executable) that holds `address`, by file name.
+std::string moduleOf(const void* address)
+{
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname)
+        return "?";
+    const char* slash = std::strrchr(info.dli_fname, '/');
+    return slash ? slash + 1 : info.dli_fname;
+}
+
+// Which modules call the allocator during PostDraw (64x64-point warp map),
+// over a few calls.
+void printAllocationCallers()
+{
+    constexpr int kCalls = 16;
+    Scene& scene = Scene::get();
+    if (!scene.prepare(kWarpPoints, *scene.smallTarget, scene.smallScene))
+        return;
+    counts = AllocationCounts{};
+    recordCallers = true;
+    counting = true;
+    for (int i = 0; i < kCalls; ++i)
+        kzPostDrawOpenGL(scene.context, scene.smallScene);
+    counting = false;
+    recordCallers = false;
+    glFinish();
+
+    auto print = [](const char* what, const void* const* callers, size_t count) {
+        std::map<std::string, int> byModule;
+        for (size_t i = 0; i < count; ++i)
+            ++byModule[moduleOf(callers[i])];
+        std::printf("%s per PostDraw call by calling module:", what);
+        if (byModule.empty())
+            std::printf(" none");
+        for (const auto& [module, calls] : byModule)
+            std::printf(" %s %.2f", module.c_str(), double(calls) / kCalls);
+        std::printf("\n");
+    };
+    std::printf("\n");
+    print("operator new", counts.newCallers, counts.newCallerCount);
+    print("malloc/calloc/realloc", counts.mallocCallers, counts.mallocCallerCount);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio();
+    printAllocationCallers();
+    Scene::release();
+    benchmark::Shutdown();
+    return 0;
+}
