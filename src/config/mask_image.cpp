@@ -1,10 +1,78 @@
 #include "config/mask_image.h"
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "config/stb_image_decoder.h"
 
 namespace calib {
+
+namespace {
+
+// Pixels one file byte can stand for at most: deflate expands at most 1032
+// times and a 1-bit PNG row byte holds 8 pixels; a run-length TGA packet of
+// two bytes repeats an 8-bit pixel up to 128 times; BMP is read uncompressed.
+constexpr uint64_t kPngPixelsPerByte = 1032 * 8;
+constexpr uint64_t kOtherPixelsPerByte = 64;
+// Room for headers and palettes of small images.
+constexpr uint64_t kSlackBytes = 1024;
+
+bool isPng(const unsigned char* data, int size)
+{
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    return size >= 8 && std::memcmp(data, signature, 8) == 0;
+}
+
+// Whether every PNG chunk lies within the file. The decoder reserves memory
+// for a chunk from its announced length before reading it.
+bool pngChunksFit(const unsigned char* data, int size)
+{
+    uint64_t position = 8;
+    while (position + 12 <= uint64_t(size)) {
+        const unsigned char* chunk = data + position;
+        const uint64_t length = uint64_t(chunk[0]) << 24 | uint64_t(chunk[1]) << 16 |
+                                uint64_t(chunk[2]) << 8 | uint64_t(chunk[3]);
+        if (position + 12 + length > uint64_t(size))
+            return false;
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+            return true;
+        position += 12 + length;
+    }
+    return position == uint64_t(size);
+}
+
+// Reads a whole file into memory; false if it cannot be read or is larger
+// than any mask.
+bool readFile(const char* path, std::vector<unsigned char>& bytes)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
+    if (!file)
+        return false;
+    unsigned char block[1 << 16];
+    for (;;) {
+        const size_t count = std::fread(block, 1, sizeof block, file.get());
+        if (long(bytes.size() + count) > kMaxMaskFileBytes)
+            return false;
+        bytes.insert(bytes.end(), block, block + count);
+        if (count < sizeof block)
+            return !std::ferror(file.get());
+    }
+}
+
+}  // namespace
+
+bool plausibleImageSize(const unsigned char* data, int size, int width, int height)
+{
+    if (width < 1 || height < 1 || width > kMaxMaskSide || height > kMaxMaskSide)
+        return false;
+    const bool png = isPng(data, size);
+    if (png && !pngChunksFit(data, size))
+        return false;
+    const uint64_t perByte = png ? kPngPixelsPerByte : kOtherPixelsPerByte;
+    return uint64_t(width) * uint64_t(height) <= perByte * (uint64_t(size) + kSlackBytes);
+}
 
 MaskPixels::~MaskPixels()
 {
@@ -19,9 +87,26 @@ void MaskPixels::release()
     height_ = 0;
 }
 
-bool MaskPixels::keep(unsigned char* pixels, int width, int height)
+bool MaskPixels::decodeFile(const char* path)
 {
     release();
+    std::vector<unsigned char> bytes;
+    if (!path || !readFile(path, bytes) || bytes.empty())
+        return false;
+    return decodeMemory(bytes.data(), int(bytes.size()));
+}
+
+bool MaskPixels::decodeMemory(const unsigned char* data, int size)
+{
+    release();
+    if (!data || size < 1)
+        return false;
+    int width = 0;
+    int height = 0;
+    if (!readImageSize(data, size, &width, &height) ||
+        !plausibleImageSize(data, size, width, height))
+        return false;
+    unsigned char* pixels = decodeImage(data, size, &width, &height);
     if (!pixels)
         return false;
     if (width < 1 || height < 1) {
@@ -32,32 +117,6 @@ bool MaskPixels::keep(unsigned char* pixels, int width, int height)
     width_ = width;
     height_ = height;
     return true;
-}
-
-bool MaskPixels::decodeFile(const char* path)
-{
-    release();
-    if (!path)
-        return false;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    int width = 0;
-    int height = 0;
-    unsigned char* pixels = decodeImageFile(file, &width, &height);
-    std::fclose(file);
-    return keep(pixels, width, height);
-}
-
-bool MaskPixels::decodeMemory(const unsigned char* data, int size)
-{
-    release();
-    if (!data || size < 1)
-        return false;
-    int width = 0;
-    int height = 0;
-    unsigned char* pixels = decodeImageMemory(data, size, &width, &height);
-    return keep(pixels, width, height);
 }
 
 }  // namespace calib

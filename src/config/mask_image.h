@@ -1,15 +1,16 @@
 // Mask images (blend, secondary blend, black level, directional shading)
 // decoded to 8-bit RGBA, four components, rows top to bottom as stored in the
-// file. Any format the image decoder reads is accepted.
+// file. PNG, BMP and TGA files are read.
 #pragma once
 
 #include <cstdint>
 
 namespace calib {
 
-// Largest width or height accepted; larger images are rejected before their
-// pixels are allocated.
-constexpr int kMaxMaskSide = 16384;
+// Largest width or height accepted: beyond any projector's resolution.
+constexpr int kMaxMaskSide = 8192;
+// Largest mask file read: an uncompressed 8192 x 8192 RGBA image and its header.
+constexpr long kMaxMaskFileBytes = 8192L * 8192L * 4L + (1L << 20);
 
 class MaskPixels {
 public:
@@ -18,7 +19,7 @@ public:
     MaskPixels(const MaskPixels&) = delete;
     MaskPixels& operator=(const MaskPixels&) = delete;
 
-    // Decodes a file opened in byte mode; false if it cannot be opened or decoded.
+    // Decodes a file; false if it cannot be read or decoded.
     bool decodeFile(const char* path);
     // Decodes `size` bytes at `data`; false for null data, a size below 1 or a decoding failure.
     bool decodeMemory(const unsigned char* data, int size);
@@ -28,12 +29,17 @@ public:
     int height() const { return height_; }
 
 private:
-    bool keep(unsigned char* pixels, int width, int height);
     void release();
 
     unsigned char* rgba_ = nullptr;
     int width_ = 0;
     int height_ = 0;
 };
+
+// Whether `size` bytes can hold an image of width x height pixels in the
+// format the bytes announce, and (for PNG) every chunk lies within them. A
+// header that claims far more than the file could hold is refused before the
+// decoder allocates memory for it.
+bool plausibleImageSize(const unsigned char* data, int size, int width, int height);
 
 }  // namespace calib

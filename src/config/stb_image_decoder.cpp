@@ -1,24 +1,33 @@
 // stb_image is compiled into the library with internal linkage, so none of its
 // symbols reach the dynamic symbol table or clash with a host's own copy.
+//
+// Only PNG, BMP and TGA are decoded. The packaged decoder's JPEG and PNM
+// readers write and read out of bounds on malformed files (found by fuzzing
+// this library), and masks are lossless images anyway. Decoding always runs
+// from memory: the stdio reader is never used.
 #include "config/stb_image_decoder.h"
 
 #include "config/mask_image.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS calib::kMaxMaskSide
 #define STBI_FAILURE_USERMSG
 #include <stb_image.h>
 
 namespace calib {
 
-unsigned char* decodeImageFile(std::FILE* file, int* width, int* height)
+bool readImageSize(const unsigned char* data, int size, int* width, int* height)
 {
     int components = 0;
-    return stbi_load_from_file(file, width, height, &components, 4);
+    return stbi_info_from_memory(data, size, width, height, &components) != 0;
 }
 
-unsigned char* decodeImageMemory(const unsigned char* data, int size, int* width, int* height)
+unsigned char* decodeImage(const unsigned char* data, int size, int* width, int* height)
 {
     int components = 0;
     return stbi_load_from_memory(data, size, width, height, &components, 4);

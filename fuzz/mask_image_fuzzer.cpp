@@ -1,0 +1,79 @@
+// Fuzzes the mask image decoder from a file and from memory. A successful
+// decode has a size within 1..kMaxMaskSide on each side and width x height x 4
+// readable bytes (every byte is read, so AddressSanitizer sees a short
+// buffer); a failed one leaves the object empty; both paths give the same
+// pixels.
+
+#include <climits>
+#include <cstddef>
+
+#include "config/mask_image.h"
+#include "fuzz_input_file.h"
+
+namespace {
+
+struct Outcome {
+    bool decoded;
+    int width;
+    int height;
+    unsigned checksum;
+    bool operator!=(const Outcome& other) const
+    {
+        return decoded != other.decoded || width != other.width || height != other.height ||
+               checksum != other.checksum;
+    }
+};
+
+bool empty(const calib::MaskPixels& pixels)
+{
+    return !pixels.rgba() && pixels.width() == 0 && pixels.height() == 0;
+}
+
+// Reads every pixel byte into a position-weighted checksum.
+unsigned checksumPixels(const calib::MaskPixels& pixels)
+{
+    const unsigned char* rgba = pixels.rgba();
+    const size_t count = size_t(pixels.width()) * size_t(pixels.height()) * 4;
+    unsigned sum = 0;
+    for (size_t i = 0; i < count; ++i)
+        sum = sum * 31u + rgba[i];
+    return sum;
+}
+
+Outcome check(const calib::MaskPixels& pixels, bool decoded)
+{
+    if (!decoded) {
+        if (!empty(pixels))
+            __builtin_trap();
+        return {false, 0, 0, 0};
+    }
+    if (!pixels.rgba() || pixels.width() < 1 || pixels.width() > calib::kMaxMaskSide ||
+        pixels.height() < 1 || pixels.height() > calib::kMaxMaskSide)
+        __builtin_trap();
+    return {true, pixels.width(), pixels.height(), checksumPixels(pixels)};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > size_t(INT_MAX))
+        return 0;
+    const char* path = dovav::fuzz::writeInputFile(data, size, ".img");
+
+    Outcome fromFile;
+    {
+        // Released before the second decode: one image in memory at a time.
+        calib::MaskPixels pixels;
+        fromFile = check(pixels, pixels.decodeFile(path));
+    }
+    calib::MaskPixels pixels;
+    const Outcome fromMemory = check(pixels, pixels.decodeMemory(data, int(size)));
+    if (fromFile != fromMemory)
+        __builtin_trap();
+
+    // Decoding again into an object that holds pixels drops them, also on failure.
+    if (fromMemory.decoded && (pixels.decodeMemory(data, 0) || !empty(pixels)))
+        __builtin_trap();
+    return 0;
+}

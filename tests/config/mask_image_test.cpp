@@ -1,0 +1,122 @@
+// Decoding mask images: accepted formats, and headers that would make the
+// decoder allocate far more than the file could hold.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "config/mask_image.h"
+#include "support/calibration_writer.h"
+
+namespace {
+
+using namespace dovav::test;
+
+std::vector<unsigned char> bytesOf(const std::string& text)
+{
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+// A PNG signature and IHDR announcing width x height 8-bit RGBA, and nothing else.
+std::vector<unsigned char> pngHeader(uint32_t width, uint32_t height)
+{
+    std::vector<unsigned char> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (uint32_t value : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back(uint8_t(value >> shift));
+    bytes.insert(bytes.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
+    return bytes;
+}
+
+// An uncompressed 32-bit TGA header announcing width x height, and no pixels.
+std::vector<unsigned char> tgaHeader(uint16_t width, uint16_t height)
+{
+    return {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8),
+            uint8_t(height), uint8_t(height >> 8), 32, 8};
+}
+
+TEST(MaskImage, DecodesLosslessFormatsTopRowFirst)
+{
+    const Image image = Image::generated(3, 2, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(50 * column);
+        rgb[1] = uint8_t(200 * row);
+        rgb[2] = 7;
+    });
+    const std::vector<unsigned char> png = bytesOf(pngBytes(image));
+    calib::MaskPixels pixels;
+    ASSERT_TRUE(pixels.decodeMemory(png.data(), int(png.size())));
+    EXPECT_EQ(pixels.width(), 3);
+    EXPECT_EQ(pixels.height(), 2);
+    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 24), image.rgba);
+
+    // A 2 x 1 uncompressed 24-bit TGA stored top row first.
+    std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20,
+                                      3, 2, 1, 6, 5, 4};
+    ASSERT_TRUE(pixels.decodeMemory(tga.data(), int(tga.size())));
+    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 8),
+              (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
+}
+
+// Headers claiming sizes no file of that length could hold, and formats the
+// packaged decoder mishandles: refused without decoding.
+TEST(MaskImage, RefusesImplausibleAndUnsupportedImages)
+{
+    const struct {
+        const char* label;
+        std::vector<unsigned char> bytes;
+    } cases[] = {
+        {"PNG header of 8192 x 8192 in 33 bytes", pngHeader(8192, 8192)},
+        {"PNG wider than any mask", pngHeader(8193, 1)},
+        {"PNG of zero width", pngHeader(0, 4)},
+        {"PNG chunk longer than the file", [] {
+             std::vector<unsigned char> bytes = pngHeader(2, 2);
+             bytes.insert(bytes.end(), {0x40, 0, 0, 0, 'I', 'D', 'A', 'T', 0x78, 0x9c});
+             return bytes;
+         }()},
+        {"TGA header of 4096 x 4096 in 18 bytes", tgaHeader(4096, 4096)},
+        // A JPEG whose Huffman table counts exceed 256 codes.
+        {"JPEG", {0xff, 0xd8, 0xff, 0xc4, 0xa2, 0x00, 0x00, 0x3a, 0xff}},
+        // A binary PPM with a 16-bit maximum and short pixel data.
+        {"16-bit PPM", bytesOf("P6\n2 2\n552\n\xff\x23\x26\x00\x00\x20\x61\x00\x00\xff\xff\xff")},
+        {"text", bytesOf("x;y;u;v\n")},
+    };
+    for (const auto& c : cases) {
+        calib::MaskPixels pixels;
+        EXPECT_FALSE(pixels.decodeMemory(c.bytes.data(), int(c.bytes.size()))) << c.label;
+        EXPECT_EQ(pixels.rgba(), nullptr) << c.label;
+    }
+}
+
+TEST(MaskImage, PlausibleSizeGrowsWithTheFile)
+{
+    const std::vector<unsigned char> png = pngHeader(1, 1);
+    // The header followed by one chunk that fills 8192 bytes.
+    std::vector<unsigned char> largePng = png;
+    const uint32_t length = 8192 - 33 - 12;
+    largePng.insert(largePng.end(), {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8),
+                                     uint8_t(length), 'I', 'D', 'A', 'T'});
+    largePng.resize(8192, 0);
+    const std::vector<unsigned char> other(1 << 20, 0);
+    const struct {
+        const std::vector<unsigned char>& bytes;
+        int size, width, height;
+        bool plausible;
+    } cases[] = {
+        {png, 33, 1, 1, true},
+        {png, 33, 2048, 4096, true},      // a uniform PNG compresses this far
+        {png, 33, 8192, 8192, false},
+        {largePng, 8192, 8192, 8192, true},
+        {largePng, 8191, 1, 1, false},  // its last chunk cut short
+        {other, 16, 100, 100, true},
+        {other, 16, 1000, 1000, false},
+        {other, 1 << 20, 8192, 8192, true},
+        {other, 1 << 20, 8193, 1, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(calib::plausibleImageSize(c.bytes.data(), c.size, c.width, c.height), c.plausible)
+            << c.size << " bytes, " << c.width << "x" << c.height;
+    }
+}
+
+}  // namespace
