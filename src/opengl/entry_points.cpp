@@ -1,6 +1,7 @@
-// Exported OpenGL entry points. Each forwards to its internal twin; an
-// allocation failure inside becomes a result code instead of an exception
-// crossing the library's boundary.
+// Exported OpenGL entry points. Each forwards to its internal twin; the ones
+// that allocate turn an exception into a result code instead of letting it
+// cross the library's boundary.
+#include <exception>
 #include <new>
 
 #include "core/error_text.h"
@@ -18,6 +19,10 @@ kzResult guarded(kzContextOpenGL* context, Call call)
     } catch (const std::bad_alloc&) {
         if (context)
             kzSetErrorText(context, kzErrorLimitOpenGL, "Out of memory");
+        return KZ_ERROR_OPENGL;
+    } catch (const std::exception& error) {
+        if (context)
+            kzSetErrorText(context, kzErrorLimitOpenGL, "%s", error.what());
         return KZ_ERROR_OPENGL;
     }
 }

@@ -61,15 +61,11 @@ GLuint textureName(const kzOpenGLTexture* texture)
     return texture ? texture->id : 0;
 }
 
-// GL_TEXTURE_2D or GL_TEXTURE_RECTANGLE for the scene texture, 0 for a target
-// value the context does not know.
+// The scene texture's target. Values other than the rectangle target were
+// compiled as 2D samplers, so they bind as 2D textures too.
 GLenum sceneTarget(kzTextureTarget target)
 {
-    switch (target) {
-    case KZ_TEXTURE_TARGET_2D: return GL_TEXTURE_2D;
-    case KZ_TEXTURE_TARGET_RECTANGLE: return GL_TEXTURE_RECTANGLE;
-    }
-    return 0;
+    return target == KZ_TEXTURE_TARGET_RECTANGLE ? GL_TEXTURE_RECTANGLE : GL_TEXTURE_2D;
 }
 
 }  // namespace
@@ -166,8 +162,7 @@ kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture)
     const GLenum target = sceneTarget(context->target);
     glUniform1i(glGetUniformLocation(program, "source"), 0);
     glActiveTexture(GL_TEXTURE0);
-    if (target)
-        glBindTexture(target, texture);
+    glBindTexture(target, texture);
     setSampler(program, "blending", 1, GL_TEXTURE_2D, textureName(data.blendingTexture));
     setSampler(program, "blacklevel", 2, GL_TEXTURE_2D, textureName(data.blacklevelTexture));
     setSampler(program, "secondary_blending", 3, GL_TEXTURE_2D,
@@ -196,8 +191,7 @@ kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture)
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     glActiveTexture(GL_TEXTURE0);
-    if (target)
-        glBindTexture(target, 0);
+    glBindTexture(target, 0);
     glActiveTexture(GL_TEXTURE0);
     glUseProgram(0);
     return KZ_OK;

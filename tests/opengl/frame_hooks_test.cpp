@@ -136,6 +136,28 @@ TEST_F(FrameHooksTest, FeaturesFollowThePassSwitches)
     glDeleteTextures(1, &scene);
 }
 
+// A target value the context does not know was compiled as a 2D sampler and
+// draws the scene as a 2D texture, like KZ_TEXTURE_TARGET_2D.
+TEST_F(FrameHooksTest, UnknownTargetDrawsAsTwoDimensional)
+{
+    const GLuint scene = headless::createTexture(GL_TEXTURE_2D, 2, 2, Image::filled(2, 2, 200, 100, 50).rgba.data());
+    std::vector<std::vector<uint8_t>> images;
+    for (kzTextureTarget sceneTarget : {KZ_TEXTURE_TARGET_2D, kzTextureTarget(7)}) {
+        kzDestroyContextOpenGL(context);
+        ASSERT_EQ(kzCreateContextOpenGL(&context, sceneTarget), KZ_OK);
+        ASSERT_EQ(kzLoadConfigurationFromFileOpenGL(context, (dir.path() + "/display.xml").c_str()), KZ_OK);
+        ASSERT_EQ(kzSetActiveChannelOpenGL(context, 2, 32, 32), KZ_OK);
+        target->bind();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ASSERT_EQ(kzPostDrawOpenGL(context, scene), KZ_OK);
+        images.push_back(target->readPixels());
+    }
+    EXPECT_EQ(images[0][(16 * 32 + 16) * 4], 200);  // channel 2 has no masks: the scene as it is
+    EXPECT_EQ(images[0], images[1]);
+    glDeleteTextures(1, &scene);
+}
+
 // The remaining uniforms of a static draw: matrices, gammas, flip flag.
 TEST_F(FrameHooksTest, UniformsOfAStaticDraw)
 {
