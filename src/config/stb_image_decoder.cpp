@@ -7,8 +7,15 @@
 // from memory: the stdio reader is never used.
 #include "config/stb_image_decoder.h"
 
+#include <cstdlib>
+
 #include "config/mask_image.h"
 
+// Malformed TGA files leave parts of the decoder's output unwritten; zeroed
+// allocations make those pixels black instead of whatever the heap held.
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
+#define STBI_FREE(pointer) std::free(pointer)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
