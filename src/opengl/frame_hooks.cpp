@@ -68,6 +68,19 @@ GLenum sceneTarget(kzTextureTarget target)
     return target == KZ_TEXTURE_TARGET_RECTANGLE ? GL_TEXTURE_RECTANGLE : GL_TEXTURE_2D;
 }
 
+// The pass setters need the active channel's record, drawable or not.
+template <typename Change>
+kzResult changeActiveChannelPasses(kzContextOpenGL* context, Change change)
+{
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    kzCorrectionDataOpenGL* data = findCorrection(context);
+    if (!data)
+        return KZ_ERROR_INVALID_DATA;
+    change(*data);
+    return KZ_OK;
+}
+
 }  // namespace
 
 kzResult kzPreDraw_OpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* angles,
@@ -199,23 +212,13 @@ kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture)
 
 kzResult kzSetCorrectionPass_OpenGL(kzContextOpenGL* context, kzCorrectionPassType pass, bool enable)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    kzCorrectionDataOpenGL* data = findCorrection(context);
-    if (!data)
-        return KZ_ERROR_INVALID_DATA;
-    kzEnableCorrectionPass(*data, pass, enable);
-    return KZ_OK;
+    return changeActiveChannelPasses(
+        context, [&](kzChannelPasses& passes) { kzEnableCorrectionPass(passes, pass, enable); });
 }
 
 kzResult kzSetCorrectionPass_OpenGL_1(kzContextOpenGL* context, kzCorrectionPassType pass,
                                       float weight)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_ARGUMENT;
-    kzCorrectionDataOpenGL* data = findCorrection(context);
-    if (!data)
-        return KZ_ERROR_INVALID_DATA;
-    kzWeightCorrectionPass(*data, pass, weight);
-    return KZ_OK;
+    return changeActiveChannelPasses(
+        context, [&](kzChannelPasses& passes) { kzWeightCorrectionPass(passes, pass, weight); });
 }
