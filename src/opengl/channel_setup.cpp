@@ -1,7 +1,6 @@
-#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <new>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -29,65 +28,75 @@ void loadMask(kzContextOpenGL* context, const char* path, kzOpenGLTexture*& text
     }
 }
 
-// Static channel: camera file and warp map. Returns the result; on a non-zero
-// result nothing is stored.
-kzResult buildStatic(kzContextOpenGL* context, const kzConfigurationData& configuration,
-                     kzCorrectionDataOpenGL& data)
+// What a type's build step returns, and whether the record is kept.
+struct BuildOutcome {
+    kzResult result;
+    bool store;
+};
+
+// Static channel: camera file and warp map; nothing is kept on failure.
+BuildOutcome buildStatic(kzContextOpenGL* context, const kzConfigurationData& configuration,
+                         kzCorrectionDataOpenGL& data)
 {
     if (kzResult result = kzLoadCameraFromFile(configuration.frustum, data.camera); result != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to load camera configuration from %s",
                        configuration.frustum);
-        return result;
+        return {result, false};
     }
     data.warpMesh = new kzMesh;
     if (kzLoadWarpmapFromFile(configuration.warpmap, data.warpMesh, context->flipWarpmeshVerticesY,
                               context->flipWarpmeshTexcoordsV) != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to load warping from %s",
                        configuration.warpmap);
-        return KZ_ERROR_OPENGL;
+        return {KZ_ERROR_OPENGL, false};
     }
     if (!kzOpenGLCreateCorrectionMesh(data.warpMesh, &data.cmesh, GL_STATIC_DRAW, {})) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create warp mesh");
-        return KZ_ERROR_OPENGL;
+        return {KZ_ERROR_OPENGL, false};
     }
-    return KZ_OK;
+    return {KZ_OK, true};
 }
 
-// The mesh a dynamic channel uploads: each vertex placed on the output at the
-// shape's texture coordinate, everything else copied from the shape.
-kzMesh outputLayoutOf(const kzMesh& shape, bool flipVerticesY)
-{
-    const size_t count = size_t(shape.width) * size_t(shape.height);
-    kzMesh copy;
-    copy.width = shape.width;
-    copy.height = shape.height;
-    auto duplicate = [count](const auto* source, auto*& target) {
-        if (!source)
-            return;
-        using Element = std::remove_const_t<std::remove_pointer_t<decltype(source)>>;
-        target = static_cast<Element*>(std::malloc(count * sizeof(Element) + 1));
-        if (!target)
+// The mesh a dynamic channel uploads: the shape with each vertex moved to its
+// texture coordinate on the output. It borrows the shape's other arrays.
+class OutputLayout {
+public:
+    OutputLayout(const kzMesh& shape, bool flipVerticesY)
+    {
+        const size_t count = size_t(shape.width) * size_t(shape.height);
+        mesh_.vertices = static_cast<kzVec3f*>(std::malloc(count * sizeof(kzVec3f) + 1));
+        if (!mesh_.vertices)
             throw std::bad_alloc();
-        std::copy(source, source + count, target);
-    };
-    duplicate(shape.texcoords, copy.texcoords);
-    duplicate(shape.normals, copy.normals);
-    duplicate(shape.tangents, copy.tangents);
-    copy.vertices = static_cast<kzVec3f*>(std::malloc(count * sizeof(kzVec3f) + 1));
-    if (!copy.vertices)
-        throw std::bad_alloc();
-    for (size_t i = 0; i < count; ++i) {
-        const kzVec2f uv = shape.texcoords ? shape.texcoords[i] : kzVec2f{0.0f, 0.0f};
-        copy.vertices[i] = kzVec3f{uv.x, flipVerticesY ? 1.0f - uv.y : uv.y, 0.0f};
+        for (size_t i = 0; i < count; ++i) {
+            const kzVec2f uv = shape.texcoords[i];
+            mesh_.vertices[i] = kzVec3f{uv.x, flipVerticesY ? 1.0f - uv.y : uv.y, 0.0f};
+        }
+        mesh_.texcoords = shape.texcoords;
+        mesh_.normals = shape.normals;
+        mesh_.tangents = shape.tangents;
+        mesh_.width = shape.width;
+        mesh_.height = shape.height;
     }
-    return copy;
-}
+    ~OutputLayout()
+    {
+        mesh_.texcoords = nullptr;
+        mesh_.normals = nullptr;
+        mesh_.tangents = nullptr;
+    }
+    OutputLayout(const OutputLayout&) = delete;
+    OutputLayout& operator=(const OutputLayout&) = delete;
+
+    const kzMesh* mesh() const { return &mesh_; }
+
+private:
+    kzMesh mesh_;
+};
 
 // Dynamic channel: target rectangle and screen shape. A missing target leaves
-// the channel without a per-frame view; a missing shape stores the record
+// the channel without a per-frame view; a missing shape keeps the record
 // without a mesh.
-kzResult buildDynamic(kzContextOpenGL* context, const kzConfigurationData& configuration,
-                      kzCorrectionDataOpenGL& data, bool& store)
+BuildOutcome buildDynamic(kzContextOpenGL* context, const kzConfigurationData& configuration,
+                          kzCorrectionDataOpenGL& data)
 {
     data.targetRect = new kzTargetRect{};
     if (kzLoadTargetRectFromFile(configuration.target, data.targetRect) != KZ_OK) {
@@ -96,24 +105,21 @@ kzResult buildDynamic(kzContextOpenGL* context, const kzConfigurationData& confi
         delete data.targetRect;
         data.targetRect = nullptr;
     }
-    auto* shape = new kzMesh;
-    if (kzResult result = kzLoadScreenShapeFromFile(configuration.shape, shape, 0); result != KZ_OK) {
+    auto shape = std::make_unique<kzMesh>();
+    if (kzResult result = kzLoadScreenShapeFromFile(configuration.shape, shape.get(), 0); result != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to load screen shape from %s",
                        configuration.shape);
-        delete shape;
-        store = true;
-        return result;
+        return {result, true};
     }
-    data.screenShape = shape;
-    const size_t count = size_t(shape->width) * size_t(shape->height);
-    kzMesh upload = outputLayoutOf(*shape, context->flipWarpmeshVerticesY);
-    std::vector<kzVec3f> world(shape->vertices, shape->vertices + count);
-    if (!kzOpenGLCreateCorrectionMesh(&upload, &data.cmesh, GL_DYNAMIC_DRAW, std::move(world))) {
+    data.screenShape = shape.release();
+    const kzMesh& screen = *data.screenShape;
+    const OutputLayout upload(screen, context->flipWarpmeshVerticesY);
+    std::vector<kzVec3f> world(screen.vertices, screen.vertices + size_t(screen.width) * screen.height);
+    if (!kzOpenGLCreateCorrectionMesh(upload.mesh(), &data.cmesh, GL_DYNAMIC_DRAW, std::move(world))) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create warp mesh");
-        return KZ_ERROR_OPENGL;
+        return {KZ_ERROR_OPENGL, false};
     }
-    store = true;
-    return KZ_OK;
+    return {KZ_OK, true};
 }
 
 }  // namespace
@@ -171,24 +177,21 @@ kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, u
     data.inputGamma = configuration.inputGamma;
     data.outputGamma = configuration.outputGamma;
 
-    kzResult result = KZ_OK;
-    bool store = false;
+    BuildOutcome outcome{KZ_ERROR_INVALID_DATA, true};
     switch (configuration.type) {
     case KZ_CORRECTION_STATIC:
-        result = buildStatic(context, configuration, data);
-        store = result == KZ_OK;
+        outcome = buildStatic(context, configuration, data);
         break;
     case KZ_CORRECTION_DYNAMIC:
-        result = buildDynamic(context, configuration, data, store);
+        outcome = buildDynamic(context, configuration, data);
         break;
     default:
+        // Kept with its camera and masks, but without a mesh it is never drawn.
         kzSetErrorText(context, kzErrorLimitOpenGL, "Unknown configuration type for channel %i",
                        channel);
-        result = KZ_ERROR_INVALID_DATA;
-        store = true;
         break;
     }
-    if (store)
+    if (outcome.store)
         context->corrections.emplace(channel, pending.take());
-    return result;
+    return outcome.result;
 }
