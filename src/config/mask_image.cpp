@@ -43,6 +43,20 @@ bool pngChunksFit(const unsigned char* data, int size)
     return position == uint64_t(size);
 }
 
+// A BMP of at most 8 bits a pixel indexes a palette; the packaged decoder
+// reads entries the file does not hold from uninitialised memory.
+bool palettedBmp(const unsigned char* data, int size)
+{
+    if (size < 2 || data[0] != 'B' || data[1] != 'M')
+        return false;
+    if (size < 30)
+        return true;  // too short to say: refused like a paletted one
+    const uint32_t headerSize = uint32_t(data[14]) | uint32_t(data[15]) << 8 |
+                                uint32_t(data[16]) << 16 | uint32_t(data[17]) << 24;
+    const unsigned char* bits = data + (headerSize == 12 ? 24 : 28);
+    return (unsigned(bits[0]) | unsigned(bits[1]) << 8) < 16;
+}
+
 // Reads a whole file into memory; false if it cannot be read or is larger
 // than any mask.
 bool readFile(const char* path, std::vector<unsigned char>& bytes)
@@ -103,7 +117,7 @@ bool MaskPixels::decodeMemory(const unsigned char* data, int size)
         return false;
     int width = 0;
     int height = 0;
-    if (!readImageSize(data, size, &width, &height) ||
+    if (palettedBmp(data, size) || !readImageSize(data, size, &width, &height) ||
         !plausibleImageSize(data, size, width, height))
         return false;
     unsigned char* pixels = decodeImage(data, size, &width, &height);

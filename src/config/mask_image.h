@@ -1,6 +1,6 @@
 // Mask images (blend, secondary blend, black level, directional shading)
 // decoded to 8-bit RGBA, four components, rows top to bottom as stored in the
-// file. PNG, BMP and TGA files are read.
+// file. PNG, TGA and BMP files of 16 bits a pixel or more are read.
 #pragma once
 
 #include <cstdint>

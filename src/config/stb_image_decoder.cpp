@@ -1,7 +1,7 @@
 // stb_image is compiled into the library with internal linkage, so none of its
 // symbols reach the dynamic symbol table or clash with a host's own copy.
 //
-// Only PNG, BMP and TGA are decoded. The packaged decoder's JPEG and PNM
+// Only PNG, BMP and TGA are decoded (see MaskPixels for the BMPs refused). The packaged decoder's JPEG and PNM
 // readers write and read out of bounds on malformed files (found by fuzzing
 // this library), and masks are lossless images anyway. Decoding always runs
 // from memory: the stdio reader is never used.

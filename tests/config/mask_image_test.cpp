@@ -50,6 +50,13 @@ TEST(MaskImage, DecodesLosslessFormatsTopRowFirst)
     EXPECT_EQ(pixels.height(), 2);
     EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 24), image.rgba);
 
+    // A 1 x 1 24-bit BMP (rows bottom up, BGR).
+    std::vector<unsigned char> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                      1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
+                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 8, 7, 0};
+    ASSERT_TRUE(pixels.decodeMemory(bmp.data(), int(bmp.size())));
+    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 4), (std::vector<uint8_t>{7, 8, 9, 255}));
+
     // A 2 x 1 uncompressed 24-bit TGA stored top row first.
     std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20,
                                       3, 2, 1, 6, 5, 4};
@@ -80,6 +87,9 @@ TEST(MaskImage, RefusesImplausibleAndUnsupportedImages)
         // A binary PPM with a 16-bit maximum and short pixel data.
         {"16-bit PPM", bytesOf("P6\n2 2\n552\n\xff\x23\x26\x00\x00\x20\x61\x00\x00\xff\xff\xff")},
         {"text", bytesOf("x;y;u;v\n")},
+        // A 4-bit BMP whose pixels index palette entries the file lacks.
+        {"paletted BMP", {0x42, 0x4d, 0x8a, 0, 0, 0, 0, 0x7a, 0, 1, 0, 0, 0, 0, 0x6c, 0, 0, 0,
+                          2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 4, 0}},
     };
     for (const auto& c : cases) {
         calib::MaskPixels pixels;
