@@ -8,13 +8,30 @@
 #include "config/stb_image_decoder.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "config/mask_image.h"
 
-// Malformed TGA files leave parts of the decoder's output unwritten; zeroed
-// allocations make those pixels black instead of whatever the heap held.
+namespace {
+
+// realloc that zeroes the bytes it adds.
+void* reallocZeroed(void* pointer, size_t oldSize, size_t newSize)
+{
+    auto* grown = static_cast<unsigned char*>(std::realloc(pointer, newSize));
+    if (grown && newSize > oldSize)
+        std::memset(grown + oldSize, 0, newSize - oldSize);
+    return grown;
+}
+
+}  // namespace
+
+// Malformed files make the decoder read parts of its buffers it never wrote
+// (unwritten TGA pixels, inflated PNG data past its end). Every buffer starts
+// zeroed and grows zeroed, so such pixels come out black, never as whatever
+// the heap held.
 #define STBI_MALLOC(size) std::calloc(1, size)
 #define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
+#define STBI_REALLOC_SIZED(pointer, oldSize, newSize) reallocZeroed(pointer, oldSize, newSize)
 #define STBI_FREE(pointer) std::free(pointer)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
