@@ -25,8 +25,9 @@ bool isPng(const unsigned char* data, int size)
     return size >= 8 && std::memcmp(data, signature, 8) == 0;
 }
 
-// Whether every PNG chunk lies within the file. The decoder reserves memory
-// for a chunk from its announced length before reading it.
+// Whether every PNG chunk lies within the file (the decoder reserves memory
+// for a chunk from its announced length before reading it) and no image data
+// chunk is empty (the decoder copies an empty first one to a null buffer).
 bool pngChunksFit(const unsigned char* data, int size)
 {
     uint64_t position = 8;
@@ -35,6 +36,8 @@ bool pngChunksFit(const unsigned char* data, int size)
         const uint64_t length = uint64_t(chunk[0]) << 24 | uint64_t(chunk[1]) << 16 |
                                 uint64_t(chunk[2]) << 8 | uint64_t(chunk[3]);
         if (position + 12 + length > uint64_t(size))
+            return false;
+        if (length == 0 && std::memcmp(chunk + 4, "IDAT", 4) == 0)
             return false;
         if (std::memcmp(chunk + 4, "IEND", 4) == 0)
             return true;

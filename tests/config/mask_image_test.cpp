@@ -83,6 +83,11 @@ TEST(MaskImage, RefusesImplausibleAndUnsupportedImages)
          }()},
         {"TGA header of 4096 x 4096 in 18 bytes", tgaHeader(4096, 4096)},
         // A JPEG whose Huffman table counts exceed 256 codes.
+        {"PNG with an empty image data chunk", [] {
+             std::vector<unsigned char> bytes = pngHeader(2, 2);
+             bytes.insert(bytes.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0, 0, 0, 0});
+             return bytes;
+         }()},
         {"JPEG", {0xff, 0xd8, 0xff, 0xc4, 0xa2, 0x00, 0x00, 0x3a, 0xff}},
         // A binary PPM with a 16-bit maximum and short pixel data.
         {"16-bit PPM", bytesOf("P6\n2 2\n552\n\xff\x23\x26\x00\x00\x20\x61\x00\x00\xff\xff\xff")},
