@@ -19,11 +19,14 @@ kzCorrectionDataOpenGL* findCorrection(kzContextOpenGL* context)
     return nullptr;
 }
 
-// The active channel's record and configuration for the frame hooks. A record
+// The active channel's record and configuration for the frame hooks (a null
+// context is an invalid argument). A record
 // that set-up stored without its camera or correction mesh is reported like a
 // missing one and never used.
 kzResult findDrawableChannel(kzContextOpenGL* context, ActiveChannel& channel)
 {
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
     channel.data = findCorrection(context);
     if (!channel.data)
         return KZ_ERROR_INVALID_DATA;
@@ -86,8 +89,6 @@ kzResult changeActiveChannelPasses(kzContextOpenGL* context, Change change)
 kzResult kzPreDraw_OpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* angles,
                           kzMatrix4x4* projection)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_ARGUMENT;
     ActiveChannel channel;
     if (kzResult result = findDrawableChannel(context, channel); result != KZ_OK)
         return result;
@@ -117,8 +118,6 @@ kzResult kzPreDraw_OpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* angles
 
 kzResult kzPreDraw_OpenGL_1(kzContextOpenGL* context, kzVec3f eye, kzCamera* camera)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_ARGUMENT;
     ActiveChannel channel;
     if (kzResult result = findDrawableChannel(context, channel); result != KZ_OK)
         return result;
@@ -143,8 +142,6 @@ kzResult kzPreDraw_OpenGL_1(kzContextOpenGL* context, kzVec3f eye, kzCamera* cam
 
 kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture)
 {
-    if (!context)
-        return KZ_ERROR_INVALID_ARGUMENT;
     ActiveChannel channel;
     if (kzResult result = findDrawableChannel(context, channel); result != KZ_OK)
         return result;
