@@ -19,3 +19,7 @@
 #include "kzLib/geometry.h"
 #include "kzLib/opengl.h"
 #include "kzLib/math.h"
+// The Vulkan entry points need the Vulkan headers; without them a host sees the rest.
+#if __has_include(<vulkan/vulkan_core.h>)
+#include "kzLib/vulkan.h"
+#endif

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages doVav needs to build, test and fuzz (headless
-# OpenGL on Mesa's software driver included), and the
+# OpenGL and Vulkan on Mesa's software drivers included), and the
 # de_DE.UTF-8 locale the tests use to check locale-independent number parsing.
 # Idempotent: does nothing when everything is present. Run as root (or with
 # sudo available) on Debian 12.
@@ -11,6 +11,8 @@ packages=(
   libtinyxml-dev                                          # configuration parser
   libepoxy-dev libstb-dev                                 # OpenGL loader, image decoder
   libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests
+  libvulkan-dev glslang-tools spirv-tools                 # Vulkan headers, SPIR-V compiler and tools
+  mesa-vulkan-drivers vulkan-validationlayers             # headless Vulkan (lavapipe) for tests
   googletest libgtest-dev libgmock-dev                    # unit tests
   libbenchmark-dev                                        # benchmarks
   clang libclang-rt-14-dev                                # libFuzzer targets

@@ -1,7 +1,7 @@
 // A minimal host: includes the one public header, asks for the version,
 // uses an exported math class beside a geometry entry point, and fills and
 // releases a mesh record the library allocated, and asks for an OpenGL
-// context without having one.
+// context and a Vulkan context without having either.
 #include <cstdio>
 
 #include <kzLib.h>
@@ -36,6 +36,12 @@ int main()
     // The host has no OpenGL context current: creation must say so, not abort.
     kzContextOpenGL* context = nullptr;
     if (kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D) != KZ_ERROR_NOT_SUPPORTED || context)
+        return 1;
+
+    // Nor has it loaded the Vulkan loader, which the library never loads itself.
+    kzContextVulkan* vulkan = nullptr;
+    if (kzCreateContextVulkan(&vulkan, VK_NULL_HANDLE, VK_NULL_HANDLE, VK_NULL_HANDLE, VK_NULL_HANDLE,
+                              VK_FORMAT_B8G8R8A8_UNORM) != KZ_ERROR_VULKAN || vulkan)
         return 1;
 
     std::printf("kzLib %d.%d.%d.%d\n", major, minor, patch, build);

@@ -1,0 +1,67 @@
+// Vulkan back-end. The host creates its instance and device first (which
+// loads libvulkan.so.1: the library resolves its Vulkan commands from that
+// loader and never loads one itself), then the context, loads a configuration
+// and sets a channel active with one scene image view per swap-chain image.
+// Per frame: kzPreDrawVulkan with the eye position, render the scene into the
+// image behind view i and leave it in SHADER_READ_ONLY_OPTIMAL, then
+// kzPostDrawVulkan for image i and submit the command buffer it returns; the
+// correction's render pass leaves swap-chain image i ready to present.
+#pragma once
+
+#include <vector>
+
+#include <vulkan/vulkan_core.h>
+
+#include "kzLib/export.h"
+#include "kzLib/types.h"
+
+// Creates a context on the host's device: render pass, sampler and the two correction pipelines
+// for swap-chain images of `format`. The command pool must allow resetting single command buffers.
+// KZ_ERROR_VULKAN when libvulkan.so.1 is not loaded or an object cannot be made; *context is
+// written only on KZ_OK.
+KZ_API kzResult kzCreateContextVulkan(kzContextVulkan** context, VkPhysicalDevice physicalDevice,
+                                      VkDevice device, VkQueue queue, VkCommandPool commandPool,
+                                      VkFormat format);
+
+// Releases every object the context made. Call it before destroying the device, once no command
+// buffer it recorded is executing; it does not wait for the device.
+KZ_API kzResult kzDestroyContextVulkan(kzContextVulkan* context);
+
+// Same as kzLoadConfigurationFromFile.
+KZ_API kzResult kzLoadConfigurationFromFileVulkan(kzContextVulkan* context, const char* path);
+
+// Stores the clipping planes and applies them to every camera built so far.
+KZ_API kzResult kzSetClippingPlanesVulkan(kzContextVulkan* context, float nearClip, float farClip);
+
+// Switches a correction pass of the active channel on or off (a pass whose mask failed to load stays off).
+KZ_API kzResult kzSetCorrectionPassVulkan(kzContextVulkan* context, kzCorrectionPassType pass, bool enable);
+
+// Sets the strength of a correction pass of the active channel (not clamped; locked passes are left alone).
+KZ_API kzResult kzSetCorrectionPassVulkan_1(kzContextVulkan* context, kzCorrectionPassType pass, float value);
+
+// Flips warp map and screen shape output positions vertically for channels built afterwards.
+KZ_API kzResult kzSetFlipWarpmeshVerticesYVulkan(kzContextVulkan* context, bool flip);
+
+// Flips warp map texture coordinates and the dynamic warped lookup vertically.
+KZ_API kzResult kzSetFlipWarpmeshTexcoordsVVulkan(kzContextVulkan* context, bool flip);
+
+// Makes a channel active with the host's scene image views (one per swap-chain image, in
+// swap-chain order) and the swap-chain size; the first time, builds its camera, mask textures,
+// correction mesh and per-image objects. Waits for the device to be idle.
+KZ_API kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
+                                         std::vector<VkImageView> imageViews, unsigned width,
+                                         unsigned height);
+
+// The active channel's view angles (degrees) and projection for the eye; either output may be null.
+KZ_API kzResult kzPreDrawVulkan(kzContextVulkan* context, kzVec3f eye, kzVec3f* angles,
+                                kzMatrix4x4* projection);
+
+// The active channel's whole camera for the eye.
+KZ_API kzResult kzPreDrawVulkan_1(kzContextVulkan* context, kzVec3f eye, kzCamera* camera);
+
+// Records the correction of scene image `imageIndex` into `framebuffer` (made with a render pass
+// compatible with the context's: one colour attachment of the context's format) and writes the
+// command buffer to submit into *commandBuffer. Before calling it for image i, wait until the
+// previous submission for image i has completed.
+KZ_API kzResult kzPostDrawVulkan(kzContextVulkan* context, VkFramebuffer framebuffer,
+                                 VkCommandBuffer* commandBuffer, unsigned imageIndex);

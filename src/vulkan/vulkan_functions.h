@@ -1,0 +1,75 @@
+// The Vulkan commands the back-end uses, resolved at run time from the loader
+// the host application has already loaded. The library never links or loads
+// the loader itself; every Vulkan call of the back-end goes through here.
+#pragma once
+
+#include <vulkan/vulkan_core.h>
+
+#define KZ_VULKAN_COMMANDS(X)                  \
+    X(vkGetPhysicalDeviceMemoryProperties)     \
+    X(vkQueueSubmit)                           \
+    X(vkQueueWaitIdle)                         \
+    X(vkDeviceWaitIdle)                        \
+    X(vkAllocateMemory)                        \
+    X(vkFreeMemory)                            \
+    X(vkMapMemory)                             \
+    X(vkUnmapMemory)                           \
+    X(vkBindBufferMemory)                      \
+    X(vkBindImageMemory)                       \
+    X(vkGetBufferMemoryRequirements)           \
+    X(vkGetImageMemoryRequirements)            \
+    X(vkCreateBuffer)                          \
+    X(vkDestroyBuffer)                         \
+    X(vkCreateImage)                           \
+    X(vkDestroyImage)                          \
+    X(vkCreateImageView)                       \
+    X(vkDestroyImageView)                      \
+    X(vkCreateShaderModule)                    \
+    X(vkDestroyShaderModule)                   \
+    X(vkCreateGraphicsPipelines)               \
+    X(vkDestroyPipeline)                       \
+    X(vkCreatePipelineLayout)                  \
+    X(vkDestroyPipelineLayout)                 \
+    X(vkCreateSampler)                         \
+    X(vkDestroySampler)                        \
+    X(vkCreateDescriptorSetLayout)             \
+    X(vkDestroyDescriptorSetLayout)            \
+    X(vkCreateDescriptorPool)                  \
+    X(vkDestroyDescriptorPool)                 \
+    X(vkAllocateDescriptorSets)                \
+    X(vkUpdateDescriptorSets)                  \
+    X(vkCreateRenderPass)                      \
+    X(vkDestroyRenderPass)                     \
+    X(vkAllocateCommandBuffers)                \
+    X(vkFreeCommandBuffers)                    \
+    X(vkBeginCommandBuffer)                    \
+    X(vkEndCommandBuffer)                      \
+    X(vkResetCommandBuffer)                    \
+    X(vkCmdBindPipeline)                       \
+    X(vkCmdSetViewport)                        \
+    X(vkCmdSetScissor)                         \
+    X(vkCmdBindDescriptorSets)                 \
+    X(vkCmdBindIndexBuffer)                    \
+    X(vkCmdBindVertexBuffers)                  \
+    X(vkCmdDrawIndexed)                        \
+    X(vkCmdCopyBuffer)                         \
+    X(vkCmdCopyBufferToImage)                  \
+    X(vkCmdPipelineBarrier)                    \
+    X(vkCmdBeginRenderPass)                    \
+    X(vkCmdEndRenderPass)
+
+namespace kz_vk_defs {
+
+#define KZ_DECLARE_VULKAN_COMMAND(name) extern PFN_##name name;
+KZ_VULKAN_COMMANDS(KZ_DECLARE_VULKAN_COMMAND)
+#undef KZ_DECLARE_VULKAN_COMMAND
+
+}  // namespace kz_vk_defs
+
+// Number of commands in the table.
+constexpr int kzVulkanCommandCount = 51;
+
+// Resolves every command from an already loaded libvulkan.so.1. False when
+// the loader is not in the process or a command is missing; the table then
+// holds null for each missing command.
+bool initVK();

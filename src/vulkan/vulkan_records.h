@@ -1,0 +1,230 @@
+// The Vulkan back-end's records: the context, mask textures, the correction
+// mesh and the per-channel correction data, and the building blocks that make
+// and release them. The host's instance, device, queue, command pool, image
+// views and framebuffers are borrowed; everything else is owned by the record
+// that holds it and released through one path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/context_header.h"
+#include "core/correction_passes.h"
+#include "kzLib/types.h"
+#include "vulkan/vulkan_functions.h"
+
+// A sampled mask: R8G8B8A8_SRGB, optimal tiling, one level and layer, in
+// SHADER_READ_ONLY_OPTIMAL; v = 0 is the image's first row. Null handles when
+// the mask failed to load.
+struct kzVulkanTexture {
+    VkImage image = VK_NULL_HANDLE;
+    VkDeviceMemory memory = VK_NULL_HANDLE;
+    VkImageView view = VK_NULL_HANDLE;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// One vertex of a correction mesh as the correction programs read it.
+struct kzVulkanCorrectionVertex {
+    float position[3];           // place on the output image, unit square
+    float texcoord_warped[2];
+    float texcoord_unwarped[2];
+    float normal[3];
+    float tangent[3];
+    float position1[3];          // point on the projection surface
+};
+static_assert(sizeof(kzVulkanCorrectionVertex) == 64, "64-byte vertex stride");
+static_assert(offsetof(kzVulkanCorrectionVertex, texcoord_warped) == 12 &&
+                  offsetof(kzVulkanCorrectionVertex, texcoord_unwarped) == 20 &&
+                  offsetof(kzVulkanCorrectionVertex, normal) == 28 &&
+                  offsetof(kzVulkanCorrectionVertex, tangent) == 40 &&
+                  offsetof(kzVulkanCorrectionVertex, position1) == 52,
+              "vertex attribute offsets");
+
+// Meshes up to this many vertices are indexed with 16 bits, larger ones with 32.
+constexpr size_t kzVulkanMaxShortIndexedVertices = 65536;
+
+// Device-local vertex and index buffers with CPU copies of their contents. A
+// grid of one row or one column has vertices but no triangles and therefore
+// no index buffer.
+struct kzVulkanCorrectionMesh {
+    VkBuffer vertexBuffer = VK_NULL_HANDLE;
+    VkDeviceMemory vertexBufferMemory = VK_NULL_HANDLE;
+    VkBuffer indexBuffer = VK_NULL_HANDLE;
+    VkDeviceMemory indexBufferMemory = VK_NULL_HANDLE;
+    std::vector<kzVulkanCorrectionVertex> vertices;
+    std::vector<uint16_t> indices;    // meshes of at most 65536 vertices
+    std::vector<uint32_t> indices32;  // larger meshes
+
+    VkIndexType indexType() const
+    {
+        return indices32.empty() ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
+    }
+    uint32_t indexCount() const
+    {
+        return uint32_t(indices32.empty() ? indices.size() : indices32.size());
+    }
+};
+
+// Size of the per-image uniform block the correction programs read.
+constexpr VkDeviceSize kzVulkanUniformBlockSize = 192;
+
+// What a channel's set-up built. A record stored for a channel without
+// configuration, or of an unknown type, has no camera or per-image objects; a
+// dynamic record whose screen shape failed has no mesh buffers. Neither is drawn.
+struct kzCorrectionDataVulkan : kzChannelPasses {
+    // The correction type the record was built for (-1: none); it picks the
+    // pipeline, so descriptor sets and pipeline always match.
+    int32_t correctionType = -1;
+    std::unique_ptr<kzCamera> camera;
+    float gamma = 2.2f;
+    float inputGamma = 0.0f;
+    float outputGamma = 0.0f;
+    std::vector<VkImageView> imageViews;  // the host's scene images, one per swap-chain image
+    kzVulkanTexture blendingTexture;
+    kzVulkanTexture secondaryBlendingTexture;
+    kzVulkanTexture blacklevelTexture;
+    kzVulkanTexture directionalShadingTexture;
+    kzVulkanCorrectionMesh cmesh;
+    kzMesh warpMesh;        // static channels
+    kzMesh screenShape;     // dynamic channels
+    kzTargetRect targetRect{};  // dynamic channels
+    bool hasTargetRect = false;
+
+    // Per swap-chain image.
+    std::vector<VkBuffer> uniformBuffers;
+    std::vector<VkDeviceMemory> uniformBuffersMemory;
+    std::vector<void*> uniformBuffersMapped;
+    VkDescriptorPool descriptorPool = VK_NULL_HANDLE;
+    std::vector<VkDescriptorSet> descriptorSets;
+    std::vector<VkCommandBuffer> commandBuffers;
+
+    // Whether uniform blocks, descriptor sets and command buffers exist for
+    // every image view.
+    bool hasImageObjects() const
+    {
+        const size_t n = imageViews.size();
+        return descriptorPool != VK_NULL_HANDLE && uniformBuffersMapped.size() == n &&
+               descriptorSets.size() == n && commandBuffers.size() == n;
+    }
+};
+
+struct kzContextVulkan : kzContextHeader {
+    kzContextVulkan() : kzContextHeader(KZ_CONTEXT_VULKAN) {}
+
+    VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;
+    VkDevice device = VK_NULL_HANDLE;
+    VkQueue queue = VK_NULL_HANDLE;
+    VkCommandPool commandPool = VK_NULL_HANDLE;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    VkFormat format = VK_FORMAT_UNDEFINED;
+    VkRenderPass renderPass = VK_NULL_HANDLE;
+    VkDescriptorSetLayout staticDescriptorSetLayout = VK_NULL_HANDLE;
+    VkPipelineLayout staticPipelineLayout = VK_NULL_HANDLE;
+    VkPipeline staticPipeline = VK_NULL_HANDLE;
+    VkDescriptorSetLayout dynamicDescriptorSetLayout = VK_NULL_HANDLE;
+    VkPipelineLayout dynamicPipelineLayout = VK_NULL_HANDLE;
+    VkPipeline dynamicPipeline = VK_NULL_HANDLE;
+    kzVulkanTexture fallbackTexture;
+    VkSampler sampler = VK_NULL_HANDLE;
+    std::map<uint32_t, kzCorrectionDataVulkan> corrections;
+    bool commandsLoaded = false;  // the function table was resolved for this context
+};
+
+// Resources. The buffer and image helpers throw std::runtime_error and
+// release what they created before throwing.
+uint32_t kzVulkanFindMemoryType(kzContextVulkan* context, uint32_t typeFilter, uint32_t properties);
+void kzVulkanCreateBuffer(kzContextVulkan* context, VkDeviceSize size, uint32_t usage,
+                          uint32_t properties, VkBuffer& buffer, VkDeviceMemory& memory);
+VkCommandBuffer kzVulkanBeginSingleTimeCommands(kzContextVulkan* context);
+void kzVulkanEndSingleTimeCommands(kzContextVulkan* context, VkCommandBuffer commandBuffer);
+void kzVulkanCopyBuffer(kzContextVulkan* context, VkBuffer source, VkBuffer destination,
+                        VkDeviceSize size);
+void kzVulkanCreateImage(kzContextVulkan* context, uint32_t width, uint32_t height, VkFormat format,
+                         VkImageTiling tiling, uint32_t usage, uint32_t properties, VkImage& image,
+                         VkDeviceMemory& memory, uint32_t arrayLayers, uint32_t flags);
+void kzVulkanTransitionImageLayout(kzContextVulkan* context, VkImage image, VkFormat format,
+                                   VkImageLayout oldLayout, VkImageLayout newLayout,
+                                   uint32_t layerCount);
+void kzVulkanCopyBufferToImage(kzContextVulkan* context, VkBuffer buffer, VkImage image,
+                               uint32_t width, uint32_t height, uint32_t layerCount);
+bool kzVulkanCreateImageView(kzContextVulkan* context, VkImage image, VkImageView& view,
+                             VkFormat format, VkImageViewType viewType, uint32_t layerCount);
+bool kzVulkancreateTextureSampler(kzContextVulkan* context);
+bool kzVulkanCreateShaderModule(kzContextVulkan* context, const unsigned char* code, size_t size,
+                                VkShaderModule& module);
+std::vector<char> kzVulkanReadFile(const std::string& fileName);
+
+// Destroys a buffer and frees its memory; both may be null. Leaves both null.
+void kzVulkanDestroyBuffer(kzContextVulkan* context, VkBuffer& buffer, VkDeviceMemory& memory);
+
+// Textures. False (and no Vulkan object left behind) for a missing,
+// undecodable or empty image; Vulkan failures throw.
+bool kzVulkanCreateTextureFromFile(kzContextVulkan* context, const char* path,
+                                   kzVulkanTexture& texture);
+bool kzVulkanCreateTextureFromMemory(kzContextVulkan* context, const unsigned char* data, int length,
+                                     kzVulkanTexture& texture);
+// Releases view, image and memory and leaves the texture empty; null is ignored.
+void kzVulkanFreeTexture(kzContextVulkan* context, kzVulkanTexture* texture);
+// The small encoded image the context decodes into its fallback texture.
+const unsigned char* kzVulkanFallbackImage(int* length);
+
+// Descriptor-set layouts and pipelines, once per context.
+bool kzVulkanCreateStaticDescriptorSetLayout(kzContextVulkan* context);
+bool kzVulkanCreateDynamicDescriptorSetLayout(kzContextVulkan* context);
+bool kzVulkanCreateStaticPipeline(kzContextVulkan* context);
+bool kzVulkanCreateDynamicPipeline(kzContextVulkan* context);
+bool kzVulkanCreateRenderPass(kzContextVulkan* context);
+
+// Per-image objects of a channel, n = number of swap-chain images.
+bool kzVulkanCreateStaticDescriptorPool(kzContextVulkan* context, VkDescriptorPool& pool, int n);
+bool kzVulkanCreateDynamicDescriptorPool(kzContextVulkan* context, VkDescriptorPool& pool, int n);
+bool kzVulkanCreateStaticDescriptorSets(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+bool kzVulkanCreateDynamicDescriptorSets(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+bool kzVulkanUpdateStaticDescriptorSets(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+bool kzVulkanUpdateDynamicDescriptorSets(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+void kzVulkanCreateUniformBuffers(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+bool kzVulkanCreateCommandBuffers(kzContextVulkan* context, kzCorrectionDataVulkan& data, int n);
+// Frees command buffers, uniform buffers and the descriptor pool (with its
+// sets) and empties their vectors.
+void kzVulkanReleaseImageObjects(kzContextVulkan* context, kzCorrectionDataVulkan& data);
+
+// Correction meshes. Vulkan failures throw; a failed call leaves no buffer.
+bool kzVulkanCreateCorrectionMesh(kzContextVulkan* context, kzMesh* mesh, kzVulkanCorrectionMesh& cmesh);
+bool kzVulkanCreateDynamicCorrectionMesh(kzContextVulkan* context, kzMesh* mesh,
+                                         kzVulkanCorrectionMesh& cmesh);
+void kzVulkanFreeCorrectionMesh(kzContextVulkan* context, kzVulkanCorrectionMesh* cmesh);
+
+// Releases everything a correction record owns and leaves it empty.
+void kzVulkanReleaseCorrectionData(kzContextVulkan* context, kzCorrectionDataVulkan& data);
+
+// Frame work.
+void kzVulkanUpdateUniformBuffers(kzContextVulkan* context, kzCorrectionDataVulkan& data,
+                                  unsigned imageIndex);
+bool kzVulkanRecordCommandBuffer(kzContextVulkan* context, kzCorrectionDataVulkan& data,
+                                 VkFramebuffer framebuffer, VkCommandBuffer& commandBuffer,
+                                 unsigned imageIndex, kzCorrectionType type);
+
+// Internal twins of the exported Vulkan entry points.
+kzResult kzCreateContext_Vulkan(kzContextVulkan** context, VkPhysicalDevice physicalDevice,
+                                VkDevice device, VkQueue queue, VkCommandPool commandPool,
+                                VkFormat format);
+kzResult kzDestroyContext_Vulkan(kzContextVulkan* context);
+kzResult kzSetClippingPlanes_Vulkan(kzContextVulkan* context, float nearPlane, float farPlane);
+kzResult kzSetCorrectionPass_Vulkan(kzContextVulkan* context, kzCorrectionPassType pass, bool enable);
+kzResult kzSetCorrectionPass_Vulkan_1(kzContextVulkan* context, kzCorrectionPassType pass, float value);
+kzResult kzSetFlipWarpmeshVerticesY_Vulkan(kzContextVulkan* context, bool flip);
+kzResult kzSetFlipWarpmeshTexcoordsV_Vulkan(kzContextVulkan* context, bool flip);
+kzResult kzSetActiveChannel_Vulkan(kzContextVulkan* context, unsigned channel,
+                                   std::vector<VkImageView> imageViews, unsigned width,
+                                   unsigned height);
+kzResult kzPreDraw_Vulkan(kzContextVulkan* context, kzVec3f eye, kzVec3f* orientation,
+                          kzMatrix4x4* projection);
+kzResult kzPreDraw_Vulkan_1(kzContextVulkan* context, kzVec3f eye, kzCamera* camera);
+kzResult kzPostDraw_Vulkan(kzContextVulkan* context, VkFramebuffer framebuffer,
+                           VkCommandBuffer& commandBuffer, unsigned imageIndex);
