@@ -215,6 +215,20 @@ kzResult kzSetActiveChannel_Vulkan(kzContextVulkan* context, unsigned channel,
         kzSetErrorText(context, kzErrorLimitVulkan, "Failed to initialize vulkan runtime");
         return KZ_ERROR_VULKAN;
     }
+    // A render area or a scene binding that Vulkan cannot take is refused
+    // before anything changes.
+    if (width == 0 || height == 0) {
+        kzSetErrorText(context, kzErrorLimitVulkan, "Output size %ux%u of channel %i is empty", width,
+                       height, channel);
+        return KZ_ERROR_INVALID_ARGUMENT;
+    }
+    for (size_t i = 0; i < imageViews.size(); ++i) {
+        if (imageViews[i] == VK_NULL_HANDLE) {
+            kzSetErrorText(context, kzErrorLimitVulkan, "Image view %zu of channel %i is null", i,
+                           channel);
+            return KZ_ERROR_INVALID_ARGUMENT;
+        }
+    }
     context->activeChannel = channel;
     context->width = width;
     context->height = height;
