@@ -1,1 +1,799 @@
-// Placeholder: being written.
+// What the Vulkan correction puts in a swap-chain image: known scene images
+// and masks go through the public entry points, the command buffer PostDraw
+// returns runs on lavapipe, and the read-back pixels are compared with the
+// correction evaluated on the CPU.
+//
+// The model follows the back-end's conventions: masks are R8G8B8A8_SRGB, so
+// every texel is decoded to linear before the bilinear filter weights it, and
+// the program's gamma arithmetic works on linear values; scene images are
+// UNORM. The sampler clamps to an opaque black border. Clip space is y-down:
+// output position y = 0 is row 0 of the read-back image.
+//
+// Tolerance. A scene lookup may differ from the exact bilinear value by up to
+// one 8-bit level: lavapipe filters 8-bit UNORM textures in 8-bit fixed point
+// where it can (its fixed-point path takes repeat and edge clamping; with this
+// border it filters in float, so the bound is not tight here, only safe).
+// sRGB textures never take that path, their linear values needing more than
+// 8 bits: each texel is decoded to float by a cubic polynomial that is off by
+// at most 0.31 of a level, then weighted in float, so half a level bounds a
+// mask lookup. The correction is non-decreasing in each lookup for pass
+// strengths in [0, 1] and positive gammas, so evaluating it with every lookup
+// lowered, then raised, by its bound brackets the result however the gammas
+// amplify the error. On top of that, three quarters of an output level are
+// allowed: half for the rounding to the R8G8B8A8_UNORM target, the rest for
+// lavapipe's pow, exp2 and log2 approximations. Pixels where nothing is drawn,
+// or where only the border is looked up and nothing adds black level, must be
+// exactly opaque black. On lavapipe (Mesa 22.3) no pixel is further than 0.91
+// of a level from the exact value.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kzLib.h"
+#include "support/calibration_writer.h"
+#include "support/math_expect.h"
+#include "support/temp_dir.h"
+#include "support/vk_fixture.h"
+#include "vulkan/vulkan_records.h"
+
+namespace {
+
+using namespace dovav::test;
+
+using Rgb = std::array<double, 3>;
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+constexpr double kSceneLookupError = 1.0 / 255.0;
+constexpr double kMaskLookupError = 0.5 / 255.0;
+constexpr double kOutputSlack = 0.75;  // levels
+
+struct Uv {
+    double u = 0, v = 0;
+};
+
+double srgbToLinear(double s)
+{
+    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+}
+
+// VK_FILTER_LINEAR with clamp to an opaque black border: texel centres at
+// (i + 0.5) / size, v = 0 the image's first row, texels beyond the edges
+// black. sRGB texels are decoded one by one before they are weighted.
+Rgb sampleLinear(const Image& image, Uv uv, bool srgb)
+{
+    const double x = uv.u * image.width - 0.5;
+    const double y = uv.v * image.height - 0.5;
+    const double x0 = std::floor(x);
+    const double y0 = std::floor(y);
+    const double fx = x - x0;
+    const double fy = y - y0;
+    auto texel = [&](double column, double row, int channel) {
+        if (column < 0 || row < 0 || column >= image.width || row >= image.height)
+            return 0.0;
+        const double value = image.pixel(int(column), int(row))[channel] / 255.0;
+        return srgb ? srgbToLinear(value) : value;
+    };
+    Rgb result{};
+    for (int k = 0; k < 3; ++k) {
+        const double upper = texel(x0, y0, k) * (1 - fx) + texel(x0 + 1, y0, k) * fx;
+        const double lower = texel(x0, y0 + 1, k) * (1 - fx) + texel(x0 + 1, y0 + 1, k) * fx;
+        result[k] = upper * (1 - fy) + lower * fy;
+    }
+    return result;
+}
+
+Rgb sampleScene(const Image& image, Uv uv) { return sampleLinear(image, uv, false); }
+Rgb sampleMask(const Image& image, Uv uv) { return sampleLinear(image, uv, true); }
+
+// Whether every texel a lookup weights lies in the border, with a margin for
+// the rasteriser's coordinate precision.
+bool beyondEdge(const Image& image, Uv uv)
+{
+    const double x = uv.u * image.width - 0.5;
+    const double y = uv.v * image.height - 0.5;
+    return x < -1.1 || x > image.width + 0.1 || y < -1.1 || y > image.height + 0.1;
+}
+
+struct Gammas {
+    double gamma = 2.2, input = 1.0, output = 1.0;
+};
+
+// Strengths as they reach the program: 0 for a pass that is off.
+struct Strengths {
+    double warp = 1.0, blend = 1.0, blacklevel = 1.0, secondary = 1.0, shading = 0.0;
+};
+
+double& strength(Strengths& s, kzCorrectionPassType pass)
+{
+    switch (pass) {
+    case KZ_CORRECTION_PASS_WARPING: return s.warp;
+    case KZ_CORRECTION_PASS_BLENDING: return s.blend;
+    case KZ_CORRECTION_PASS_BLACKLEVEL: return s.blacklevel;
+    case KZ_CORRECTION_PASS_SECONDARY_BLENDING: return s.secondary;
+    default: return s.shading;
+    }
+}
+
+// What one fragment's texture lookups return, linear.
+struct Lookups {
+    Rgb scene{}, blend{}, secondary{}, blacklevel{}, shading{};
+};
+
+double corrected(const Lookups& in, int k, const Strengths& w, const Gammas& g)
+{
+    auto mask = [&](double value, double weight) { return std::pow(1 + (value - 1) * weight, g.gamma); };
+    double c = std::pow(in.scene[k], g.input);
+    c *= mask(in.shading[k], w.shading);
+    c *= mask(in.blend[k], w.blend);
+    c *= mask(in.secondary[k], w.secondary);
+    const double black = std::pow(in.blacklevel[k] * w.blacklevel, g.gamma);
+    return std::pow(c * (1 - black) + black, 1 / g.output);
+}
+
+Lookups shifted(Lookups in, double sign)
+{
+    auto shift = [](Rgb& rgb, double by) {
+        for (double& value : rgb)
+            value = std::clamp(value + by, 0.0, 1.0);
+    };
+    shift(in.scene, sign * kSceneLookupError);
+    for (Rgb* rgb : {&in.blend, &in.secondary, &in.blacklevel, &in.shading})
+        shift(*rgb, sign * kMaskLookupError);
+    return in;
+}
+
+// The model of one drawing: for a pixel centre (x, y) in pixels, y down, the
+// lookups there, or nothing where the pixel must be opaque black.
+using Model = std::function<std::optional<Lookups>(double x, double y)>;
+
+// Compares every pixel with the model, counting those outside the tolerance
+// and keeping the largest distance from the exact value. Alpha must be 255.
+struct PixelComparison {
+    PixelComparison(const std::vector<uint8_t>& pixels, int size, const Model& model, const Strengths& w,
+                    const Gammas& g)
+    {
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const uint8_t* pixel = &pixels[(size_t(row) * size_t(size) + size_t(column)) * 4];
+                const std::string where = "pixel " + std::to_string(column) + "," + std::to_string(row);
+                const std::optional<Lookups> in = model(column + 0.5, row + 0.5);
+                for (int k = 0; k < 3; ++k) {
+                    if (!in) {
+                        compare(pixel[k], 0, 0, 0, where + " (black)", k);
+                        continue;
+                    }
+                    compare(pixel[k], corrected(*in, k, w, g) * 255,
+                            corrected(shifted(*in, -1), k, w, g) * 255 - kOutputSlack,
+                            corrected(shifted(*in, 1), k, w, g) * 255 + kOutputSlack, where, k);
+                }
+                compare(pixel[3], 255, 255, 255, where, 3);
+            }
+        }
+    }
+
+    void compare(double value, double exact, double lowest, double highest, const std::string& where, int k)
+    {
+        worst = std::max(worst, std::fabs(value - exact));
+        if ((value < lowest || value > highest) && failures++ == 0) {
+            char text[200];
+            std::snprintf(text, sizeof text, "%s component %d: %g, expected %.2f in [%.2f, %.2f]",
+                          where.c_str(), k, value, exact, lowest, highest);
+            firstFailure = text;
+        }
+    }
+
+    int failures = 0;
+    std::string firstFailure;
+    double worst = 0.0;
+};
+
+#define EXPECT_ALL_PIXELS_MATCH(comparison)                                                 \
+    EXPECT_EQ((comparison).failures, 0) << "first mismatch at " << (comparison).firstFailure \
+                                        << "; largest deviation " << (comparison).worst
+
+// Component k of pixel (column, row) is base + perColumn column + perRow row.
+struct Ramp {
+    int base, perColumn, perRow;
+};
+
+Image ramps(int width, int height, Ramp red, Ramp green, Ramp blue)
+{
+    return Image::generated(width, height, [=](int column, int row, uint8_t rgb[3]) {
+        const Ramp ramp[3] = {red, green, blue};
+        for (int k = 0; k < 3; ++k)
+            rgb[k] = uint8_t(ramp[k].base + ramp[k].perColumn * column + ramp[k].perRow * row);
+    });
+}
+
+// Three scene images of the static channel: smooth ramps in different
+// directions, so that a lookup in the wrong place, orientation or image shows.
+const Image kStaticScenes[3] = {
+    ramps(24, 20, {20, 9, 0}, {30, 0, 10}, {200, -4, -3}),
+    ramps(24, 20, {230, -8, 0}, {40, 5, 4}, {60, 0, 9}),
+    ramps(24, 20, {90, 0, 6}, {220, 0, -9}, {30, 8, 0}),
+};
+// The blend falls off to the right, as at a blend edge, the secondary blend
+// towards the bottom; the black level rises towards the bottom. Neighbouring
+// texels differ by less than 64 levels once decoded.
+const Image kBlendMask = ramps(8, 6, {255, -20, 0}, {245, -18, 0}, {255, -14, 0});
+const Image kSecondaryMask = ramps(8, 6, {255, 0, -22}, {250, -2, -20}, {255, 0, -16});
+const Image kBlacklevelMask = ramps(8, 6, {40, 3, 30}, {50, 0, 28}, {60, -2, 26});
+
+// The static channel's warp map: a 5 x 5 grid (s, t) covering the full width
+// of the output and the rows from kTop to kBottom, looking up a horizontally
+// mirrored scene that overshoots the image on every side, so that part of the
+// warped area reads the border. Both lookups are affine in the output
+// position, so interpolation reproduces them exactly.
+constexpr double kTop = 0.1;
+constexpr double kBottom = 0.9;
+
+Uv warpedLookup(double s, double t)
+{
+    return {1.1 - 1.2 * s, -0.1 + 1.2 * t};
+}
+
+std::string warpMap()
+{
+    std::string text = "x;y;u;v;column;row\n";
+    for (int row = 0; row < 5; ++row) {
+        for (int column = 0; column < 5; ++column) {
+            const Uv uv = warpedLookup(column / 4.0, row / 4.0);
+            char line[160];
+            std::snprintf(line, sizeof line, "%.9g;%.9g;%.9g;%.9g;%d;%d\n", column / 4.0,
+                          kTop + (kBottom - kTop) * row / 4.0, uv.u, uv.v, column, row);
+            text += line;
+        }
+    }
+    return text;
+}
+
+void setStrengths(kzContextVulkan* context, Strengths s)
+{
+    for (kzCorrectionPassType pass : {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING,
+                                      KZ_CORRECTION_PASS_BLACKLEVEL, KZ_CORRECTION_PASS_SECONDARY_BLENDING})
+        EXPECT_EQ(kzSetCorrectionPassVulkan_1(context, pass, float(strength(s, pass))), KZ_OK);
+}
+
+class VulkanCorrectionPixels : public VulkanTest {
+protected:
+    void SetUp() override
+    {
+        VulkanTest::SetUp();
+        dir.write("camera.csv", cameraText({0, 0, 0}, {0, 0, 0}, -0.5f, 0.5f, -0.5f, 0.5f));
+        dir.write("warp.csv", warpMap());
+        dir.write("blend.png", pngBytes(kBlendMask));
+        dir.write("secondary.png", pngBytes(kSecondaryMask));
+        dir.write("black.png", pngBytes(kBlacklevelMask));
+    }
+
+    // A context with the configuration loaded and channel 0 active on the
+    // scene images; destroyed with the test.
+    kzContextVulkan* activeChannel(const std::string& configuration, const std::vector<VkImageView>& scenes,
+                                   bool flipVerticesY = false)
+    {
+        kzContextVulkan* context = createContext();
+        if (!context)
+            return nullptr;
+        EXPECT_EQ(kzSetFlipWarpmeshVerticesYVulkan(context, flipVerticesY), KZ_OK);
+        EXPECT_EQ(kzLoadConfigurationFromFileVulkan(context, configuration.c_str()), KZ_OK);
+        EXPECT_EQ(kzSetActiveChannelVulkan(context, 0, scenes, unsigned(size), unsigned(size)), KZ_OK);
+        return context;
+    }
+
+    VkImageView sceneView(const Image& image)
+    {
+        sceneImages.push_back(std::make_unique<headless::VulkanSceneImage>(
+            *device, uint32_t(image.width), uint32_t(image.height), image.rgba.data()));
+        return sceneImages.back()->view();
+    }
+
+    headless::VulkanTarget& newTarget()
+    {
+        targets.push_back(std::make_unique<headless::VulkanTarget>(*device, uint32_t(size), uint32_t(size)));
+        return *targets.back();
+    }
+
+    headless::VulkanTarget& target() { return targets.empty() ? newTarget() : *targets.front(); }
+
+    // Records image `index`'s correction into `into` (filled with grey first,
+    // which the pass's clear must replace), runs it and reads it back.
+    std::vector<uint8_t> draw(kzContextVulkan* context, headless::VulkanTarget& into, unsigned index = 0)
+    {
+        const uint8_t grey[4] = {90, 90, 90, 90};
+        into.fill(grey);
+        VkCommandBuffer commands = VK_NULL_HANDLE;
+        EXPECT_EQ(kzPostDrawVulkan(context, into.framebuffer(), &commands, index), KZ_OK);
+        if (commands == VK_NULL_HANDLE)
+            return std::vector<uint8_t>(size_t(size) * size_t(size) * 4);
+        submit(commands);
+        return into.readPixels();
+    }
+
+    // The attributes of a static channel naming the files SetUp wrote, with
+    // the given replacements.
+    static Attributes staticChannel(const Attributes& replaced = {})
+    {
+        Attributes attributes = {{"frustum", "camera.csv"},           {"warpmap", "warp.csv"},
+                                 {"blending", "blend.png"},           {"secondary-blending", "secondary.png"},
+                                 {"blacklevel", "black.png"}};
+        for (const auto& [name, value] : replaced) {
+            for (auto& attribute : attributes) {
+                if (attribute.first == name)
+                    attribute.second = value;
+            }
+        }
+        return attributes;
+    }
+
+    std::string staticConfiguration(const std::string& name, const Gammas& g, const Attributes& attributes)
+    {
+        return dir.write(name, configurationText(KZ_CORRECTION_STATIC, float(g.gamma), float(g.input),
+                                                 float(g.output), channelElement(0, attributes)));
+    }
+
+    // Compares a static channel's drawing with the model. The pixel centre
+    // lies at (x, y) in the unit square; the warp map's grid point (s, t)
+    // lands at (s, kTop + (kBottom - kTop) t), or 1 minus that height with the
+    // vertices flipped. The masks are read at (x, y), the scene between (x, y)
+    // and the warped lookup.
+    PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Image& scene, const Strengths& w,
+                                  const Gammas& g, bool flipVerticesY = false) const
+    {
+        const Model model = [&](double column, double row) -> std::optional<Lookups> {
+            const Uv xy{column / size, row / size};
+            const double gridY = flipVerticesY ? 1 - xy.v : xy.v;
+            if (gridY < kTop || gridY > kBottom)
+                return std::nullopt;  // outside the warped area
+            const Uv warped = warpedLookup(xy.u, (gridY - kTop) / (kBottom - kTop));
+            const Uv uv{xy.u + (warped.u - xy.u) * w.warp, xy.v + (warped.v - xy.v) * w.warp};
+            if (w.blacklevel == 0 && beyondEdge(scene, uv))
+                return std::nullopt;
+            Lookups in;
+            in.scene = sampleScene(scene, uv);
+            in.blend = sampleMask(kBlendMask, xy);
+            in.secondary = sampleMask(kSecondaryMask, xy);
+            in.blacklevel = sampleMask(kBlacklevelMask, xy);
+            return in;
+        };
+        return PixelComparison(pixels, size, model, w, g);
+    }
+
+    int size = 32;
+    TempDir dir;
+    std::vector<std::unique_ptr<headless::VulkanSceneImage>> sceneImages;
+    std::vector<std::unique_ptr<headless::VulkanTarget>> targets;
+};
+
+TEST_F(VulkanCorrectionPixels, StaticChannelFollowsGammasAndPassStrengths)
+{
+    struct Case {
+        const char* name;
+        Gammas gammas;
+        bool perChannelGammas;  // input and output gamma as channel attributes
+        Strengths strengths;
+        std::vector<kzCorrectionPassType> switchedOff;
+        bool flipVerticesY;  // every triangle wound the other way: the static pipeline culls none
+    };
+    const Case cases[] = {
+        {"every pass full", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false},
+        {"every pass at 0", {2.2, 1.0, 1.0}, false, {0, 0, 0, 0}, {}, false},
+        {"every pass at half", {2.2, 1.0, 1.0}, false, {0.5, 0.5, 0.5, 0.5}, {}, false},
+        {"warp at a quarter", {1.8, 1.0, 1.0}, false, {0.25, 1, 0, 0.5}, {}, false},
+        {"linear masks", {1.0, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false},
+        {"input and output gamma", {2.2, 2.2, 2.2}, false, {1, 1, 0.5, 1}, {}, false},
+        {"per-channel input and output gamma", {2.4, 0.6, 1.6}, true, {1, 1, 1, 0.5}, {}, false},
+        {"warp, blend and black level switched off", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1},
+         {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false},
+        {"secondary and black level switched off", {2.0, 1.0, 1.0}, false, {1, 0.5, 1, 1},
+         {KZ_CORRECTION_PASS_SECONDARY_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false},
+        {"vertices flipped", {2.2, 1.0, 1.0}, false, {1, 0.5, 1, 1}, {}, true},
+    };
+    const VkImageView scene = sceneView(kStaticScenes[0]);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        Attributes attributes = staticChannel();
+        Gammas inFile = c.gammas;
+        if (c.perChannelGammas) {
+            attributes.push_back({"input-gamma", std::to_string(c.gammas.input)});
+            attributes.push_back({"output-gamma", std::to_string(c.gammas.output)});
+            inFile.input = inFile.output = 1.0;
+        }
+        const std::string configuration =
+            staticConfiguration("case" + std::to_string(i) + ".xml", inFile, attributes);
+        kzContextVulkan* context = activeChannel(configuration, {scene}, c.flipVerticesY);
+        ASSERT_NE(context, nullptr);
+        setStrengths(context, c.strengths);
+        Strengths effective = c.strengths;
+        for (kzCorrectionPassType pass : c.switchedOff) {
+            ASSERT_EQ(kzSetCorrectionPassVulkan(context, pass, false), KZ_OK);
+            strength(effective, pass) = 0;
+        }
+        const PixelComparison comparison =
+            compareStatic(draw(context, target()), kStaticScenes[0], effective, c.gammas, c.flipVerticesY);
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// A pass whose mask did not load is locked at 0: neither switch turns it on.
+// Were it applied, it would read the context's 1 x 1 fallback texture, which
+// the black border darkens away from its centre, and a black level would
+// brighten the whole area.
+TEST_F(VulkanCorrectionPixels, PassWithUnloadedMaskStaysOff)
+{
+    dir.write("corrupt.png", "not an image at all");
+    const std::string configuration = staticConfiguration(
+        "display.xml", Gammas{}, staticChannel({{"blending", "missing.png"}, {"blacklevel", "corrupt.png"}}));
+    kzContextVulkan* context = activeChannel(configuration, {sceneView(kStaticScenes[0])});
+    ASSERT_NE(context, nullptr);
+
+    // A weight, or (negative) switched on.
+    const struct {
+        const char* name;
+        std::vector<float> calls;
+    } cases[] = {
+        {"as set up", {}},
+        {"switched on", {-1}},
+        {"full strength", {1.0f}},
+        {"half strength, then switched on", {0.5f, -1}},
+        {"switched on, then overdriven", {-1, 2.0f}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (float call : c.calls) {
+            for (kzCorrectionPassType pass : {KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}) {
+                EXPECT_EQ(call < 0 ? kzSetCorrectionPassVulkan(context, pass, true)
+                                   : kzSetCorrectionPassVulkan_1(context, pass, call),
+                          KZ_OK);
+            }
+        }
+        // The secondary mask loaded, so that pass still applies.
+        Strengths expected;
+        expected.blend = 0;
+        expected.blacklevel = 0;
+        const PixelComparison comparison =
+            compareStatic(draw(context, target()), kStaticScenes[0], expected, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// One scene image, uniform block and command buffer per swap-chain image:
+// drawing image 1 writes only block 1, returns command buffer 1 and shows
+// scene 1, while images 0 and 2 keep what their own earlier draws showed.
+TEST_F(VulkanCorrectionPixels, EachSwapChainImageHasItsOwnSceneBlockAndCommands)
+{
+    std::vector<VkImageView> scenes;
+    for (const Image& scene : kStaticScenes)
+        scenes.push_back(sceneView(scene));
+    kzContextVulkan* context =
+        activeChannel(staticConfiguration("display.xml", Gammas{}, staticChannel()), scenes);
+    ASSERT_NE(context, nullptr);
+    const kzCorrectionDataVulkan& record = context->corrections.at(0);
+    ASSERT_EQ(record.uniformBuffersMapped.size(), 3u);
+    headless::VulkanTarget* images[3] = {&newTarget(), &newTarget(), &newTarget()};
+
+    Strengths earlier;
+    earlier.blend = 0.5;
+    setStrengths(context, earlier);
+    std::vector<uint8_t> pixels[3];
+    for (unsigned i : {0u, 2u})
+        pixels[i] = draw(context, *images[i], i);
+
+    Strengths later;
+    later.warp = 0.5;
+    setStrengths(context, later);
+    auto blockBytes = [&](size_t i) {
+        const auto* bytes = static_cast<const uint8_t*>(record.uniformBuffersMapped[i]);
+        return std::vector<uint8_t>(bytes, bytes + kzVulkanUniformBlockSize);
+    };
+    const std::vector<uint8_t> before[3] = {blockBytes(0), blockBytes(1), blockBytes(2)};
+    VkCommandBuffer commands = VK_NULL_HANDLE;
+    ASSERT_EQ(kzPostDrawVulkan(context, images[1]->framebuffer(), &commands, 1), KZ_OK);
+    EXPECT_EQ(commands, record.commandBuffers[1]);
+    EXPECT_EQ(blockBytes(0), before[0]);
+    EXPECT_EQ(blockBytes(2), before[2]);
+    EXPECT_NE(blockBytes(1), before[1]);
+    submit(commands);
+    pixels[1] = images[1]->readPixels();
+
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE("image " + std::to_string(i));
+        const PixelComparison comparison =
+            compareStatic(pixels[i], kStaticScenes[i], i == 1 ? later : earlier, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+        if (i != 1) {
+            EXPECT_EQ(images[i]->readPixels(), pixels[i]);
+        }
+    }
+}
+
+// A dynamic channel on a cylinder segment (axis along y through the origin,
+// radius 3, from 40 degrees left to 40 degrees right of -z, y from 1 at grid
+// row 0 down to -1) seen through a target rectangle in the plane z = -1.5,
+// well in front of the surface, so that the lookups shift with the eye by
+// parallax. The shape's texture coordinates place the grid on the output
+// from 0.1 to 0.9 in both directions, row 0 at the top; no pixel centre lies
+// on the mesh's outline.
+//
+// Vertex outputs are interpolated affinely within each triangle (positions
+// have w = 1), so the lookups expected at a pixel centre are the barycentric
+// combination of those the vertex program computes at the corners of the
+// grid triangle holding it, evaluated here per vertex.
+class VulkanCorrectionPixelsDynamic : public VulkanCorrectionPixels {
+protected:
+    static constexpr uint32_t kColumns = 9;
+    static constexpr uint32_t kRows = 7;
+
+    void SetUp() override
+    {
+        VulkanCorrectionPixels::SetUp();
+        size = 64;
+        for (bool reversed : {false, true}) {
+            auto point = [=](uint32_t column, uint32_t row) { return shapePoint(column, row, reversed); };
+            dir.write(shapeName(reversed) + ".csv", screenShapeText(kColumns, kRows, point));
+        }
+        dir.write("target.csv", targetRectText({-1.6f, 0.9f, -1.5f}, {1.6f, 0.9f, -1.5f},
+                                               {1.6f, -0.9f, -1.5f}, {-1.6f, -0.9f, -1.5f}));
+        dir.write("shading.png", pngBytes(shadingMap));
+    }
+
+    static std::string shapeName(bool reversed) { return reversed ? "reversed" : "shape"; }
+
+    // Gamma 1: the shading map reaches the output linearly. No blend or
+    // black-level masks: those passes are locked at 0.
+    kzContextVulkan* dynamicChannel(const std::vector<VkImageView>& scenes, bool reversed = false,
+                                    bool flipVerticesY = false)
+    {
+        const std::string channel = channelElement(0, {{"shape", shapeName(reversed) + ".csv"},
+                                                       {"target", "target.csv"},
+                                                       {"directional-shading", "shading.png"}});
+        const std::string name = shapeName(reversed) + (flipVerticesY ? "-flipped" : "") + ".xml";
+        return activeChannel(dir.write(name, configurationText(KZ_CORRECTION_DYNAMIC, 1, 1, 1, channel)), scenes,
+                             flipVerticesY);
+    }
+
+    // `reversed`: the texture coordinates run bottom to top, which mirrors
+    // every triangle on the output.
+    static ShapePoint shapePoint(uint32_t column, uint32_t row, bool reversed)
+    {
+        const double angle = (-40.0 + 80.0 * column / (kColumns - 1)) * M_PI / 180.0;
+        const float s = float(std::sin(angle));
+        const float c = float(std::cos(angle));
+        const float v = 0.1f + 0.8f * float(row) / float(kRows - 1);
+        ShapePoint point;
+        point.position = {3 * s, 1.0f - 2.0f * float(row) / float(kRows - 1), -3 * c};
+        point.texcoord = {0.1f + 0.8f * float(column) / float(kColumns - 1), reversed ? 1.0f - v : v};
+        point.normal = {-s, 0, c};  // towards the axis, where the viewer is
+        point.tangent = {c, 0, s};  // to the viewer's right; the bitangent is +y
+        return point;
+    }
+
+    const Image scene = ramps(64, 48, {2, 4, 0}, {10, 0, 5}, {128, 0, 0});
+    const Image white = Image::filled(64, 64, 255, 255, 255);
+    const Image shadingMap = ramps(16, 16, {20, 14, 0}, {10, 0, 15}, {200, 0, 0});
+
+    // Where the program looks up the directional-shading map for a surface
+    // point seen from `eye`: the direction to the eye in the point's tangent
+    // frame, scaled by its angle from the normal over a quarter turn.
+    static Uv shadingLookup(const ShapePoint& p, kzVec3f eye)
+    {
+        const double dir[3] = {eye.x - p.position.x, eye.y - p.position.y, eye.z - p.position.z};
+        const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+        const double n[3] = {p.normal.x, p.normal.y, p.normal.z};
+        const double t[3] = {p.tangent.x, p.tangent.y, p.tangent.z};
+        const double b[3] = {n[1] * t[2] - n[2] * t[1], n[2] * t[0] - n[0] * t[2], n[0] * t[1] - n[1] * t[0]};
+        const double bLength = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        auto toEye = [&](const double* a) {
+            return (a[0] * dir[0] + a[1] * dir[1] + a[2] * dir[2]) / length;
+        };
+        double dx = toEye(t);
+        double dy = toEye(b) / bLength;
+        const double planar = std::hypot(dx, dy);
+        if (planar > 0.001) {
+            dx /= planar;
+            dy /= planar;
+        }
+        const double scale = std::acos(std::clamp(toEye(n), -1.0, 1.0)) / (M_PI / 2);
+        return {(dx * scale + 1) / 2, 1 - (dy * scale + 1) / 2};
+    }
+
+    // One vertex's place on the output (pixels) and its two lookups.
+    struct VertexOutputs {
+        double x = 0, y = 0;
+        Uv warped, shading;
+    };
+
+    // The vertex program on the CPU: placed at the texture coordinate (v
+    // flipped with the vertices), the warped lookup from camera_mvp with v
+    // flipped by flip_v, the shading lookup from the camera's eye.
+    std::vector<VertexOutputs> vertexOutputs(const kzCamera& camera, bool reversed, bool flipVerticesY,
+                                             bool flipV) const
+    {
+        kzMatrix4x4 mvp{};
+        EXPECT_EQ(kzGetModelViewProjectionMatrix(&mvp, camera), KZ_OK);
+        std::vector<VertexOutputs> outputs;
+        for (uint32_t row = 0; row < kRows; ++row) {
+            for (uint32_t column = 0; column < kColumns; ++column) {
+                const ShapePoint p = shapePoint(column, row, reversed);
+                const double point[4] = {p.position.x, p.position.y, p.position.z, 1.0};
+                double clip[4] = {};
+                for (int j = 0; j < 4; ++j) {
+                    for (int i = 0; i < 4; ++i)
+                        clip[j] += point[i] * mvp.m[4 * i + j];
+                }
+                VertexOutputs out;
+                out.x = p.texcoord.x * size;
+                out.y = (flipVerticesY ? 1.0 - p.texcoord.y : double(p.texcoord.y)) * size;
+                out.warped = {(clip[0] / clip[3] + 1) / 2, (1 - clip[1] / clip[3]) / 2};
+                if (flipV)
+                    out.warped.v = 1 - out.warped.v;
+                out.shading = shadingLookup(p, camera.position);
+                outputs.push_back(out);
+            }
+        }
+        return outputs;
+    }
+
+    // The outputs at (x, y), interpolated in the grid triangle that holds the
+    // point: (i, i + 1, i + w) or (i + 1, i + w + 1, i + w) of the cell whose
+    // upper-left point is i. Nothing outside the mesh.
+    static std::optional<VertexOutputs> interpolate(const std::vector<VertexOutputs>& vertices, double x,
+                                                    double y)
+    {
+        auto cross = [](double ax, double ay, double bx, double by) { return ax * by - ay * bx; };
+        for (size_t i = 0; i + kColumns < vertices.size(); ++i) {
+            if ((i + 1) % kColumns == 0)
+                continue;  // last column: no cell to the right
+            const size_t w = kColumns;
+            const size_t triangles[2][3] = {{i, i + 1, i + w}, {i + 1, i + w + 1, i + w}};
+            for (const auto& corners : triangles) {
+                const VertexOutputs& a = vertices[corners[0]];
+                const VertexOutputs& b = vertices[corners[1]];
+                const VertexOutputs& c = vertices[corners[2]];
+                const double area = cross(b.x - a.x, b.y - a.y, c.x - a.x, c.y - a.y);
+                const double la = cross(b.x - x, b.y - y, c.x - x, c.y - y) / area;
+                const double lb = cross(c.x - x, c.y - y, a.x - x, a.y - y) / area;
+                const double lc = 1 - la - lb;
+                if (la < -1e-9 || lb < -1e-9 || lc < -1e-9)
+                    continue;
+                auto mixed = [&](Uv VertexOutputs::*lookup) {
+                    return Uv{la * (a.*lookup).u + lb * (b.*lookup).u + lc * (c.*lookup).u,
+                              la * (a.*lookup).v + lb * (b.*lookup).v + lc * (c.*lookup).v};
+                };
+                VertexOutputs out;
+                out.warped = mixed(&VertexOutputs::warped);
+                out.shading = mixed(&VertexOutputs::shading);
+                return out;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Compares a dynamic channel's drawing with the model: pixels outside the
+    // mesh keep the clear colour.
+    PixelComparison compareDynamic(const std::vector<uint8_t>& pixels,
+                                   const std::vector<VertexOutputs>& vertices, const Image& sceneImage,
+                                   double shading) const
+    {
+        Strengths strengths;
+        strengths.blend = strengths.blacklevel = strengths.secondary = 0;  // locked: no masks
+        strengths.shading = shading;
+        const Model model = [&](double x, double y) -> std::optional<Lookups> {
+            const std::optional<VertexOutputs> at = interpolate(vertices, x, y);
+            if (!at)
+                return std::nullopt;
+            Lookups in;
+            in.scene = sampleScene(sceneImage, at->warped);
+            in.shading = sampleMask(shadingMap, at->shading);
+            return in;
+        };
+        return PixelComparison(pixels, size, model, strengths, Gammas{1, 1, 1});
+    }
+};
+
+// PreDraw with a projection re-aims the camera from the eye; the following
+// PostDraw looks up the scene where that camera sees each surface point and
+// the shading map in the direction of the eye. Image 0 shows the gradient
+// scene with shading off, image 1 a white scene with shading on.
+TEST_F(VulkanCorrectionPixelsDynamic, LookupsFollowTheEye)
+{
+    kzContextVulkan* context = dynamicChannel({sceneView(scene), sceneView(white)});
+    ASSERT_NE(context, nullptr);
+    const struct {
+        const char* name;
+        kzVec3f eye;
+        bool flipV;
+    } cases[] = {
+        {"first eye", {-0.3f, 0.1f, 0.5f}, false},
+        {"second eye", {0.5f, -0.2f, 0.2f}, false},
+        {"second eye, warped lookup flipped", {0.5f, -0.2f, 0.2f}, true},
+    };
+    std::vector<VertexOutputs> outputs[2];
+    std::vector<uint8_t> gradients[2];
+    for (size_t e = 0; e < std::size(cases); ++e) {
+        SCOPED_TRACE(cases[e].name);
+        ASSERT_EQ(kzSetFlipWarpmeshTexcoordsVVulkan(context, cases[e].flipV), KZ_OK);
+        kzVec3f angles{};
+        kzMatrix4x4 projection{};
+        ASSERT_EQ(kzPreDrawVulkan(context, cases[e].eye, &angles, &projection), KZ_OK);
+        ASSERT_EQ(kzSetCorrectionPassVulkan(context, KZ_CORRECTION_PASS_DIRECTIONAL_SHADING, false), KZ_OK);
+        const std::vector<uint8_t> gradient = draw(context, target(), 0);
+        ASSERT_EQ(kzSetCorrectionPassVulkan(context, KZ_CORRECTION_PASS_DIRECTIONAL_SHADING, true), KZ_OK);
+        const std::vector<uint8_t> shaded = draw(context, target(), 1);
+
+        // The same eye aims the camera the same way: this is the camera drawn with.
+        kzCamera camera{};
+        ASSERT_EQ(kzPreDrawVulkan_1(context, cases[e].eye, &camera), KZ_OK);
+        kzMatrix4x4 expectedProjection{};
+        ASSERT_EQ(kzGetProjectionMatrix(&expectedProjection, camera), KZ_OK);
+        EXPECT_TRUE(matricesNear(projection.m, expectedProjection.m, 1e-6f));
+        const std::vector<VertexOutputs> vertices = vertexOutputs(camera, false, false, cases[e].flipV);
+        const PixelComparison warpComparison = compareDynamic(gradient, vertices, scene, 0);
+        EXPECT_ALL_PIXELS_MATCH(warpComparison);
+        const PixelComparison shadingComparison = compareDynamic(shaded, vertices, white, 1);
+        EXPECT_ALL_PIXELS_MATCH(shadingComparison);
+        if (e < 2) {
+            outputs[e] = vertices;
+            gradients[e] = gradient;
+        }
+    }
+
+    // The second eye moves the lookups well beyond the tolerance, and the
+    // pixels with them.
+    double lookupShift = 0;
+    for (size_t i = 0; i < outputs[0].size() && i < outputs[1].size(); ++i)
+        lookupShift = std::max(lookupShift, std::hypot(outputs[1][i].warped.u - outputs[0][i].warped.u,
+                                                       outputs[1][i].warped.v - outputs[0][i].warped.v));
+    int pixelChange = 0;
+    for (size_t i = 0; i < gradients[0].size() && i < gradients[1].size(); ++i)
+        pixelChange = std::max(pixelChange, std::abs(int(gradients[1][i]) - int(gradients[0][i])));
+    EXPECT_GT(lookupShift, 0.05);
+    EXPECT_GT(pixelChange, 10);
+}
+
+// The dynamic pipeline culls triangles wound anticlockwise on the output
+// (front face clockwise, y down): a shape whose texture coordinates run
+// bottom to top, or the usual one with its vertices flipped, leaves the
+// cleared image; flipping the mirrored shape draws it again. The static
+// pipeline draws such triangles ("vertices flipped" above).
+TEST_F(VulkanCorrectionPixelsDynamic, MirroredTrianglesAreCulled)
+{
+    const kzVec3f eye{0.2f, 0.1f, 0.3f};
+    const struct {
+        const char* name;
+        bool reversed;
+        bool flipVerticesY;
+        bool drawn;
+    } cases[] = {
+        {"as laid out", false, false, true},
+        {"texture coordinates bottom to top", true, false, false},
+        {"vertices flipped", false, true, false},
+        {"bottom to top, vertices flipped", true, true, true},
+    };
+    const VkImageView gradient = sceneView(scene);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kzContextVulkan* context = dynamicChannel({gradient}, c.reversed, c.flipVerticesY);
+        ASSERT_NE(context, nullptr);
+        kzCamera camera{};
+        ASSERT_EQ(kzPreDrawVulkan_1(context, eye, &camera), KZ_OK);
+        const std::vector<uint8_t> pixels = draw(context, target());
+        std::vector<VertexOutputs> vertices;  // none: every pixel black
+        if (c.drawn)
+            vertices = vertexOutputs(camera, c.reversed, c.flipVerticesY, false);
+        const PixelComparison comparison = compareDynamic(pixels, vertices, scene, 1);
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+}  // namespace
