@@ -1,0 +1,719 @@
+// The Vulkan back-end's per-frame cost on lavapipe (Mesa's software
+// rasteriser), with the validation layer off:
+//  - PostDrawRecording/<points>: CPU time of one kzPostDrawVulkan call for a
+//    warp map of points x points: the uniform block update and the recording
+//    of the command buffer, which the timed loop never submits. Also the
+//    allocations made on the calling thread during the call; which modules
+//    make them is printed after the table (the library is linked statically,
+//    so its own show under this program's name);
+//  - CorrectedFrame1080p / PlainCopy1080p: a whole corrected 1920x1080 frame
+//    (PostDraw, submission, wait) beside a plain full-screen copy of the same
+//    scene image into the same target (recording, submission, wait); their
+//    ratio is printed after the table. The copy is a textured draw of one
+//    triangle covering the target, sampling the scene with the same filter,
+//    in a render pass like the correction's: a blit or image copy would skip
+//    the rasteriser and the fragment shading that every drawn frame pays for,
+//    and so understate the least a correction could cost.
+// Allocation counts come from replacing the global operator new / delete and
+// glibc's malloc, calloc and realloc in this program (forwarding to glibc).
+
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kzLib.h"
+#include "support/calibration_writer.h"
+#include "support/temp_dir.h"
+#include "vk_harness.h"
+
+#include "plain_copy_frag.h"
+#include "plain_copy_vert.h"
+
+// ---------------------------------------------------------------------------
+// Allocation counting, on the benchmark thread only and only while enabled.
+
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* pointer, size_t size);
+}
+
+namespace {
+
+constexpr size_t kMaxCallers = 4096;
+
+struct AllocationCounts {
+    uint64_t news = 0;
+    uint64_t mallocs = 0;  // malloc, calloc and realloc
+    // Return addresses of the calls while `recordCallers` is set.
+    const void* newCallers[kMaxCallers];
+    const void* mallocCallers[kMaxCallers];
+    size_t newCallerCount = 0;
+    size_t mallocCallerCount = 0;
+};
+
+thread_local bool counting = false;
+thread_local bool recordCallers = false;
+AllocationCounts counts;
+
+inline void countMalloc(const void* caller)
+{
+    if (!counting)
+        return;
+    ++counts.mallocs;
+    if (recordCallers && counts.mallocCallerCount < kMaxCallers)
+        counts.mallocCallers[counts.mallocCallerCount++] = caller;
+}
+
+inline void countNew(const void* caller)
+{
+    if (!counting)
+        return;
+    ++counts.news;
+    if (recordCallers && counts.newCallerCount < kMaxCallers)
+        counts.newCallers[counts.newCallerCount++] = caller;
+}
+
+void* allocate(size_t size, const void* caller)
+{
+    countNew(caller);
+    if (void* pointer = __libc_malloc(size ? size : 1))
+        return pointer;
+    throw std::bad_alloc();
+}
+
+void* allocateAligned(size_t size, std::align_val_t alignment, const void* caller)
+{
+    countNew(caller);
+    void* pointer = nullptr;
+    if (posix_memalign(&pointer, std::max(size_t(alignment), sizeof(void*)), size ? size : 1) != 0)
+        throw std::bad_alloc();
+    return pointer;
+}
+
+}  // namespace
+
+extern "C" {
+void* malloc(size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_calloc(count, size);
+}
+void* realloc(void* pointer, size_t size) noexcept
+{
+    countMalloc(__builtin_return_address(0));
+    return __libc_realloc(pointer, size);
+}
+}
+
+// operator new takes its memory from glibc directly, so a new is not counted
+// as a malloc as well.
+void* operator new(size_t size)
+{
+    return allocate(size, __builtin_return_address(0));
+}
+void* operator new[](size_t size)
+{
+    return allocate(size, __builtin_return_address(0));
+}
+void* operator new(size_t size, std::align_val_t alignment)
+{
+    return allocateAligned(size, alignment, __builtin_return_address(0));
+}
+void* operator new[](size_t size, std::align_val_t alignment)
+{
+    return allocateAligned(size, alignment, __builtin_return_address(0));
+}
+void operator delete(void* pointer) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, size_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, size_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete(void* pointer, size_t, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
+{
+    std::free(pointer);
+}
+
+namespace {
+
+using namespace dovav::test;
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::fprintf(stderr, "vulkan_bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+void check(VkResult result, const char* call)
+{
+    if (result != VK_SUCCESS)
+        fail(std::string(call) + " failed with VkResult " + std::to_string(result));
+}
+
+// ---------------------------------------------------------------------------
+// The scene: one context with three static channels, each with all four
+// masks. Channel 64 (a 64x64-point warp map) and channel 2 (a 2x2-point one)
+// have 64x64 masks for the small target; channel 1080 has the 64x64-point
+// warp map and 1920x1080 masks for the full frame.
+
+constexpr unsigned kFullChannel = 1080;
+constexpr uint32_t kSmallSide = 64;
+constexpr uint32_t kFullWidth = 1920;
+constexpr uint32_t kFullHeight = 1080;
+constexpr uint32_t kWarpPoints = 64;
+constexpr VkFormat kFormat = VK_FORMAT_R8G8B8A8_UNORM;
+
+// A mild barrel distortion with a keystone, kept inside the scene image.
+kzVec2f warpLookup(float x, float y)
+{
+    const float dx = x - 0.5f;
+    const float dy = y - 0.5f;
+    const float radial = 1.0f + 0.08f * (dx * dx + dy * dy);
+    const float keystone = 1.0f - 0.05f * dy;
+    return kzVec2f{0.5f + 0.92f * dx * radial * keystone, 0.5f + 0.92f * dy * radial};
+}
+
+// A soft blend ramp towards the left and right edges.
+Image blendMask(int width, int height)
+{
+    return Image::generated(width, height, [width](int column, int, uint8_t rgb[3]) {
+        const float x = (float(column) + 0.5f) / float(width);
+        const float edge = std::fmin(std::fmin(x, 1.0f - x) / 0.15f, 1.0f);
+        const auto value = uint8_t(std::lround(255.0f * edge));
+        rgb[0] = rgb[1] = rgb[2] = value;
+    });
+}
+
+Image sceneImage(int width, int height)
+{
+    return Image::generated(width, height, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(column * 7);
+        rgb[1] = uint8_t(row * 5);
+        rgb[2] = uint8_t(((column / 32) + (row / 32)) % 2 ? 220 : 40);
+    });
+}
+
+// One textured triangle over the whole target, sampling one image: the least
+// any correction could cost. Its render pass is made like the correction's, so
+// it takes the same framebuffers.
+class PlainCopy {
+public:
+    PlainCopy(headless::VulkanDevice& device, VkImageView source, uint32_t width, uint32_t height)
+        : device_(device), width_(width), height_(height)
+    {
+        const VkDevice vk = device.device();
+        createRenderPass();
+        createPipeline(width, height);
+
+        VkSamplerCreateInfo sampler{};
+        sampler.sType = VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO;
+        sampler.magFilter = VK_FILTER_LINEAR;
+        sampler.minFilter = VK_FILTER_LINEAR;
+        sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
+        sampler.addressModeU = sampler.addressModeV = sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_BORDER;
+        sampler.maxAnisotropy = 1.0f;
+        sampler.borderColor = VK_BORDER_COLOR_FLOAT_OPAQUE_BLACK;
+        check(vkCreateSampler(vk, &sampler, nullptr, &sampler_), "vkCreateSampler");
+
+        const VkDescriptorPoolSize size{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1};
+        const VkDescriptorPoolCreateInfo pool{
+            VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO, nullptr, 0, 1, 1, &size};
+        check(vkCreateDescriptorPool(vk, &pool, nullptr, &pool_), "vkCreateDescriptorPool");
+        const VkDescriptorSetAllocateInfo allocation{
+            VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO, nullptr, pool_, 1, &setLayout_};
+        check(vkAllocateDescriptorSets(vk, &allocation, &set_), "vkAllocateDescriptorSets");
+        const VkDescriptorImageInfo image{sampler_, source, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+        VkWriteDescriptorSet write{};
+        write.sType = VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET;
+        write.dstSet = set_;
+        write.descriptorCount = 1;
+        write.descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+        write.pImageInfo = &image;
+        vkUpdateDescriptorSets(vk, 1, &write, 0, nullptr);
+
+        const VkCommandBufferAllocateInfo commands{VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO, nullptr,
+                                                   device.commandPool(), VK_COMMAND_BUFFER_LEVEL_PRIMARY, 1};
+        check(vkAllocateCommandBuffers(vk, &commands, &commands_), "vkAllocateCommandBuffers");
+    }
+    ~PlainCopy()
+    {
+        const VkDevice vk = device_.device();
+        vkFreeCommandBuffers(vk, device_.commandPool(), 1, &commands_);
+        vkDestroyDescriptorPool(vk, pool_, nullptr);
+        vkDestroySampler(vk, sampler_, nullptr);
+        vkDestroyPipeline(vk, pipeline_, nullptr);
+        vkDestroyPipelineLayout(vk, pipelineLayout_, nullptr);
+        vkDestroyDescriptorSetLayout(vk, setLayout_, nullptr);
+        vkDestroyRenderPass(vk, renderPass_, nullptr);
+    }
+    PlainCopy(const PlainCopy&) = delete;
+    PlainCopy& operator=(const PlainCopy&) = delete;
+
+    // Records the copy into `framebuffer`, submits it and waits, as a frame of
+    // the correction is recorded by PostDraw, submitted and waited for.
+    void draw(VkFramebuffer framebuffer)
+    {
+        vkResetCommandBuffer(commands_, 0);
+        VkCommandBufferBeginInfo begin{};
+        begin.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
+        check(vkBeginCommandBuffer(commands_, &begin), "vkBeginCommandBuffer");
+        VkClearValue clear{};
+        clear.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
+        const VkRenderPassBeginInfo pass{VK_STRUCTURE_TYPE_RENDER_PASS_BEGIN_INFO, nullptr, renderPass_, framebuffer,
+                                         {{0, 0}, {width_, height_}}, 1, &clear};
+        vkCmdBeginRenderPass(commands_, &pass, VK_SUBPASS_CONTENTS_INLINE);
+        vkCmdBindPipeline(commands_, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline_);
+        vkCmdBindDescriptorSets(commands_, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &set_, 0, nullptr);
+        vkCmdDraw(commands_, 3, 1, 0, 0);
+        vkCmdEndRenderPass(commands_);
+        check(vkEndCommandBuffer(commands_), "vkEndCommandBuffer");
+        device_.submitAndWait(commands_);
+    }
+
+private:
+    void createRenderPass()
+    {
+        VkAttachmentDescription attachment{};
+        attachment.format = kFormat;
+        attachment.samples = VK_SAMPLE_COUNT_1_BIT;
+        attachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+        attachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+        attachment.stencilLoadOp = VK_ATTACHMENT_LOAD_OP_DONT_CARE;
+        attachment.stencilStoreOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
+        attachment.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+        attachment.finalLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
+        const VkAttachmentReference colour{0, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL};
+        VkSubpassDescription subpass{};
+        subpass.pipelineBindPoint = VK_PIPELINE_BIND_POINT_GRAPHICS;
+        subpass.colorAttachmentCount = 1;
+        subpass.pColorAttachments = &colour;
+        const VkSubpassDependency dependency{VK_SUBPASS_EXTERNAL,
+                                             0,
+                                             VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                                             VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                                             0,
+                                             VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,
+                                             0};
+        const VkRenderPassCreateInfo info{
+            VK_STRUCTURE_TYPE_RENDER_PASS_CREATE_INFO, nullptr, 0, 1, &attachment, 1, &subpass, 1, &dependency};
+        check(vkCreateRenderPass(device_.device(), &info, nullptr, &renderPass_), "vkCreateRenderPass");
+    }
+
+    VkShaderModule createModule(const uint32_t* code, size_t size)
+    {
+        const VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO, nullptr, 0, size, code};
+        VkShaderModule module = VK_NULL_HANDLE;
+        check(vkCreateShaderModule(device_.device(), &info, nullptr, &module), "vkCreateShaderModule");
+        return module;
+    }
+
+    void createPipeline(uint32_t width, uint32_t height)
+    {
+        const VkDevice vk = device_.device();
+        VkDescriptorSetLayoutBinding binding{};
+        binding.binding = 0;
+        binding.descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+        binding.descriptorCount = 1;
+        binding.stageFlags = VK_SHADER_STAGE_FRAGMENT_BIT;
+        const VkDescriptorSetLayoutCreateInfo setLayout{
+            VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO, nullptr, 0, 1, &binding};
+        check(vkCreateDescriptorSetLayout(vk, &setLayout, nullptr, &setLayout_), "vkCreateDescriptorSetLayout");
+        VkPipelineLayoutCreateInfo layout{};
+        layout.sType = VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO;
+        layout.setLayoutCount = 1;
+        layout.pSetLayouts = &setLayout_;
+        check(vkCreatePipelineLayout(vk, &layout, nullptr, &pipelineLayout_), "vkCreatePipelineLayout");
+
+        const VkShaderModule vertex = createModule(plainCopy_vert, sizeof plainCopy_vert);
+        const VkShaderModule fragment = createModule(plainCopy_frag, sizeof plainCopy_frag);
+        VkPipelineShaderStageCreateInfo stages[2] = {};
+        for (VkPipelineShaderStageCreateInfo& stage : stages) {
+            stage.sType = VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO;
+            stage.pName = "main";
+        }
+        stages[0].stage = VK_SHADER_STAGE_VERTEX_BIT;
+        stages[0].module = vertex;
+        stages[1].stage = VK_SHADER_STAGE_FRAGMENT_BIT;
+        stages[1].module = fragment;
+
+        VkPipelineVertexInputStateCreateInfo vertexInput{};
+        vertexInput.sType = VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO;
+        VkPipelineInputAssemblyStateCreateInfo inputAssembly{};
+        inputAssembly.sType = VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO;
+        inputAssembly.topology = VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST;
+        const VkViewport viewport{0.0f, 0.0f, float(width), float(height), 0.0f, 1.0f};
+        const VkRect2D scissor{{0, 0}, {width, height}};
+        VkPipelineViewportStateCreateInfo viewportState{};
+        viewportState.sType = VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO;
+        viewportState.viewportCount = 1;
+        viewportState.pViewports = &viewport;
+        viewportState.scissorCount = 1;
+        viewportState.pScissors = &scissor;
+        VkPipelineRasterizationStateCreateInfo rasterization{};
+        rasterization.sType = VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO;
+        rasterization.polygonMode = VK_POLYGON_MODE_FILL;
+        rasterization.cullMode = VK_CULL_MODE_NONE;
+        rasterization.frontFace = VK_FRONT_FACE_CLOCKWISE;
+        rasterization.lineWidth = 1.0f;
+        VkPipelineMultisampleStateCreateInfo multisample{};
+        multisample.sType = VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO;
+        multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
+        VkPipelineColorBlendAttachmentState blendAttachment{};
+        blendAttachment.colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
+                                         VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
+        VkPipelineColorBlendStateCreateInfo blend{};
+        blend.sType = VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO;
+        blend.attachmentCount = 1;
+        blend.pAttachments = &blendAttachment;
+
+        VkGraphicsPipelineCreateInfo info{};
+        info.sType = VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO;
+        info.stageCount = 2;
+        info.pStages = stages;
+        info.pVertexInputState = &vertexInput;
+        info.pInputAssemblyState = &inputAssembly;
+        info.pViewportState = &viewportState;
+        info.pRasterizationState = &rasterization;
+        info.pMultisampleState = &multisample;
+        info.pColorBlendState = &blend;
+        info.layout = pipelineLayout_;
+        info.renderPass = renderPass_;
+        const VkResult result = vkCreateGraphicsPipelines(vk, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline_);
+        vkDestroyShaderModule(vk, vertex, nullptr);
+        vkDestroyShaderModule(vk, fragment, nullptr);
+        check(result, "vkCreateGraphicsPipelines");
+    }
+
+    headless::VulkanDevice& device_;
+    uint32_t width_;
+    uint32_t height_;
+    VkRenderPass renderPass_ = VK_NULL_HANDLE;
+    VkDescriptorSetLayout setLayout_ = VK_NULL_HANDLE;
+    VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
+    VkPipeline pipeline_ = VK_NULL_HANDLE;
+    VkSampler sampler_ = VK_NULL_HANDLE;
+    VkDescriptorPool pool_ = VK_NULL_HANDLE;
+    VkDescriptorSet set_ = VK_NULL_HANDLE;
+    VkCommandBuffer commands_ = VK_NULL_HANDLE;
+};
+
+class Scene {
+public:
+    static Scene& get()
+    {
+        if (!instance)
+            instance = std::make_unique<Scene>();
+        return *instance;
+    }
+    static void release() { instance.reset(); }
+
+    Scene()
+    {
+        std::string error;
+        device = headless::VulkanDevice::create(&error, headless::VulkanDevice::Options{false});
+        if (!device)
+            fail("headless Vulkan unavailable: " + error);
+        dir = std::make_unique<TempDir>();
+        dir->write("warp64.csv", warpMapText(kWarpPoints, kWarpPoints, warpLookup));
+        dir->write("warp2.csv", warpMapText(2, 2, warpLookup));
+        dir->write("camera.csv", cameraText({0, 0, 0}, {0, 0, 0}, -0.5f, 0.5f, -0.3f, 0.3f));
+        dir->write("small.png", pngBytes(blendMask(int(kSmallSide), int(kSmallSide))));
+        dir->write("full.png", pngBytes(blendMask(int(kFullWidth), int(kFullHeight))));
+        auto channel = [](unsigned id, const std::string& warpmap, const std::string& mask) {
+            return channelElement(id, {{"warpmap", warpmap},
+                                       {"frustum", "camera.csv"},
+                                       {"blending", mask},
+                                       {"secondary-blending", mask},
+                                       {"blacklevel", mask},
+                                       {"directional-shading", mask}});
+        };
+        const std::string config = dir->write(
+            "display.xml",
+            configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                              channel(kWarpPoints, "warp64.csv", "small.png") +
+                                  channel(2, "warp2.csv", "small.png") +
+                                  channel(kFullChannel, "warp64.csv", "full.png")));
+        if (kzCreateContextVulkan(&context, device->physicalDevice(), device->device(), device->queue(),
+                                  device->commandPool(), kFormat) != KZ_OK ||
+            kzLoadConfigurationFromFileVulkan(context, config.c_str()) != KZ_OK)
+            fail("cannot create the correction context");
+        try {
+            smallTarget = std::make_unique<headless::VulkanTarget>(*device, kSmallSide, kSmallSide, kFormat);
+            fullTarget = std::make_unique<headless::VulkanTarget>(*device, kFullWidth, kFullHeight, kFormat);
+            smallScene = std::make_unique<headless::VulkanSceneImage>(
+                *device, kSmallSide, kSmallSide, sceneImage(int(kSmallSide), int(kSmallSide)).rgba.data(), kFormat);
+            fullScene = std::make_unique<headless::VulkanSceneImage>(
+                *device, kFullWidth, kFullHeight, sceneImage(int(kFullWidth), int(kFullHeight)).rgba.data(), kFormat);
+        } catch (const std::exception& failure) {
+            fail(failure.what());
+        }
+        copy = std::make_unique<PlainCopy>(*device, fullScene->view(), kFullWidth, kFullHeight);
+    }
+    ~Scene()
+    {
+        vkDeviceWaitIdle(device->device());
+        kzDestroyContextVulkan(context);
+        copy.reset();
+        smallScene.reset();
+        fullScene.reset();
+        smallTarget.reset();
+        fullTarget.reset();
+        dir.reset();
+        device.reset();
+    }
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // Makes `channel` active with the one scene image for `target` and draws
+    // it a few times, so that the driver is warmed up before anything is
+    // timed. False if a call fails or the centre of the target stays black.
+    bool prepare(unsigned channel, headless::VulkanTarget& target, const headless::VulkanSceneImage& scene)
+    {
+        if (kzSetActiveChannelVulkan(context, channel, {scene.view()}, target.width(), target.height()) != KZ_OK)
+            return false;
+        for (int i = 0; i < 3; ++i) {
+            if (!drawFrame(target))
+                return false;
+        }
+        return centreIsLit(target);
+    }
+
+    // One corrected frame: PostDraw, submission, wait.
+    bool drawFrame(headless::VulkanTarget& target)
+    {
+        VkCommandBuffer commands = VK_NULL_HANDLE;
+        if (kzPostDrawVulkan(context, target.framebuffer(), &commands, 0) != KZ_OK)
+            return false;
+        device->submitAndWait(commands);
+        return true;
+    }
+
+    static bool centreIsLit(headless::VulkanTarget& target)
+    {
+        const std::vector<uint8_t> pixels = target.readPixels();
+        const uint8_t* centre = &pixels[(size_t(target.height() / 2) * target.width() + target.width() / 2) * 4];
+        return centre[0] + centre[1] + centre[2] > 0;
+    }
+
+    std::unique_ptr<headless::VulkanDevice> device;
+    std::unique_ptr<TempDir> dir;
+    kzContextVulkan* context = nullptr;
+    std::unique_ptr<headless::VulkanTarget> smallTarget;
+    std::unique_ptr<headless::VulkanTarget> fullTarget;
+    std::unique_ptr<headless::VulkanSceneImage> smallScene;
+    std::unique_ptr<headless::VulkanSceneImage> fullScene;
+    std::unique_ptr<PlainCopy> copy;
+
+private:
+    static std::unique_ptr<Scene> instance;
+};
+
+std::unique_ptr<Scene> Scene::instance;
+
+// ---------------------------------------------------------------------------
+
+// Recording only: the command buffer was last submitted (and waited for) in
+// prepare, so PostDraw may reset and re-record it on every call.
+void PostDrawRecording(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, *scene.smallScene)) {
+        state.SkipWithError("channel set-up or warm-up draw failed");
+        return;
+    }
+    const VkFramebuffer framebuffer = scene.smallTarget->framebuffer();
+    counts.news = 0;
+    counts.mallocs = 0;
+    bool failed = false;
+    for (auto _ : state) {
+        VkCommandBuffer commands = VK_NULL_HANDLE;
+        counting = true;
+        failed |= kzPostDrawVulkan(scene.context, framebuffer, &commands, 0) != KZ_OK;
+        counting = false;
+        benchmark::DoNotOptimize(commands);
+    }
+    if (failed)
+        state.SkipWithError("kzPostDrawVulkan failed");
+    const double calls = double(state.iterations());
+    state.counters["new/call"] = double(counts.news) / calls;
+    state.counters["malloc/call"] = double(counts.mallocs) / calls;
+}
+BENCHMARK(PostDrawRecording)->Arg(2)->Arg(kWarpPoints)->Unit(benchmark::kNanosecond);
+
+void CorrectedFrame1080p(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    if (!scene.prepare(kFullChannel, *scene.fullTarget, *scene.fullScene)) {
+        state.SkipWithError("channel set-up or warm-up draw failed");
+        return;
+    }
+    for (auto _ : state)
+        scene.drawFrame(*scene.fullTarget);
+}
+BENCHMARK(CorrectedFrame1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void PlainCopy1080p(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    for (int i = 0; i < 3; ++i)
+        scene.copy->draw(scene.fullTarget->framebuffer());
+    if (!Scene::centreIsLit(*scene.fullTarget)) {
+        state.SkipWithError("the plain copy left the target black");
+        return;
+    }
+    for (auto _ : state)
+        scene.copy->draw(scene.fullTarget->framebuffer());
+}
+BENCHMARK(PlainCopy1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Keeps the mean wall time of the two full-frame benchmarks for the ratio.
+// Colours only a terminal, as the library's own console output does.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
+            const std::string name = run.benchmark_name();
+            // Per-repetition runs: keep the sum for a mean.
+            if (name.rfind("CorrectedFrame1080p", 0) == 0)
+                add(corrected, run);
+            else if (name.rfind("PlainCopy1080p", 0) == 0)
+                add(plain, run);
+        }
+    }
+    void printRatio() const
+    {
+        if (corrected.runs == 0 || plain.runs == 0)
+            return;
+        const double correctedMs = corrected.mean() * 1e3;
+        const double plainMs = plain.mean() * 1e3;
+        std::printf("\n1920x1080 frame: corrected %.2f ms, plain copy %.2f ms, ratio %.2f\n",
+                    correctedMs, plainMs, correctedMs / plainMs);
+    }
+
+private:
+    struct Sum {
+        double seconds = 0.0;
+        int runs = 0;
+        double mean() const { return seconds / runs; }
+    };
+    static void add(Sum& sum, const Run& run)
+    {
+        sum.seconds += run.real_accumulated_time / double(run.iterations);
+        ++sum.runs;
+    }
+    Sum corrected;
+    Sum plain;
+};
+
+// Module (shared object or executable) that holds `address`, by file name.
+std::string moduleOf(const void* address)
+{
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname)
+        return "?";
+    const char* slash = std::strrchr(info.dli_fname, '/');
+    return slash ? slash + 1 : info.dli_fname;
+}
+
+// Which modules call the allocator during PostDraw, over a few calls for
+// each warp map size.
+void printAllocationCallers()
+{
+    constexpr int kCalls = 16;
+    Scene& scene = Scene::get();
+    auto print = [](const char* what, const void* const* callers, size_t count) {
+        std::map<std::string, int> byModule;
+        for (size_t i = 0; i < count; ++i)
+            ++byModule[moduleOf(callers[i])];
+        std::printf("  %s per call by calling module:", what);
+        if (byModule.empty())
+            std::printf(" none");
+        for (const auto& [module, calls] : byModule)
+            std::printf(" %s %.2f", module.c_str(), double(calls) / kCalls);
+        std::printf("\n");
+    };
+    std::printf("\n");
+    for (unsigned points : {2u, kWarpPoints}) {
+        if (!scene.prepare(points, *scene.smallTarget, *scene.smallScene))
+            return;
+        counts = AllocationCounts{};
+        recordCallers = true;
+        counting = true;
+        for (int i = 0; i < kCalls; ++i) {
+            VkCommandBuffer commands = VK_NULL_HANDLE;
+            kzPostDrawVulkan(scene.context, scene.smallTarget->framebuffer(), &commands, 0);
+        }
+        counting = false;
+        recordCallers = false;
+        std::printf("PostDraw, %ux%u-point warp map (the library is linked into %s):\n", points, points,
+                    moduleOf(reinterpret_cast<const void*>(&kzPostDrawVulkan)).c_str());
+        print("operator new", counts.newCallers, counts.newCallerCount);
+        print("malloc/calloc/realloc", counts.mallocCallers, counts.mallocCallerCount);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio();
+    printAllocationCallers();
+    Scene::release();
+    benchmark::Shutdown();
+    return 0;
+}
