@@ -23,8 +23,9 @@ KZ_API kzResult kzCreateContextVulkan(kzContextVulkan** context, VkPhysicalDevic
                                       VkDevice device, VkQueue queue, VkCommandPool commandPool,
                                       VkFormat format);
 
-// Releases every object the context made. Call it before destroying the device, once no command
-// buffer it recorded is executing; it does not wait for the device.
+// Releases every object the context made, its command buffers included (they go back to the
+// host's pool). Call it before destroying the command pool and the device, once no command buffer
+// it recorded is executing; it does not wait for the device.
 KZ_API kzResult kzDestroyContextVulkan(kzContextVulkan* context);
 
 // Same as kzLoadConfigurationFromFile.
