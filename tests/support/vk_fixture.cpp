@@ -23,6 +23,9 @@ void VulkanTest::SetUp()
 
 void VulkanTest::TearDown()
 {
+    if (ownDevice_)
+        releaseOwnDevice();
+    scenes.clear();
     if (!device)
         return;
     vkDeviceWaitIdle(device->device());
@@ -43,6 +46,32 @@ kzContextVulkan* VulkanTest::createContext(VkFormat format)
     if (context)
         contexts_.push_back(context);
     return context;
+}
+
+kzContextVulkan* VulkanTest::useOwnDevice()
+{
+    std::string reason;
+    ownDevice_ = headless::VulkanDevice::create(&reason);
+    if (!ownDevice_) {
+        ADD_FAILURE() << "headless Vulkan unavailable: " << reason;
+        return nullptr;
+    }
+    EXPECT_EQ(kzCreateContextVulkan(&ownContext_, ownDevice_->physicalDevice(), ownDevice_->device(),
+                                    ownDevice_->queue(), ownDevice_->commandPool(), VK_FORMAT_R8G8B8A8_UNORM),
+              KZ_OK);
+    return ownContext_;
+}
+
+void VulkanTest::releaseOwnDevice()
+{
+    vkDeviceWaitIdle(ownDevice_->device());
+    EXPECT_EQ(kzDestroyContextVulkan(ownContext_), KZ_OK);
+    ownContext_ = nullptr;
+    scenes.clear();
+    const std::vector<std::string> messages = ownDevice_->messages();
+    ownDevice_.reset();
+    EXPECT_EQ(messages, std::vector<std::string>());
+    EXPECT_EQ(headless::VulkanDevice::messagesAtDestruction(), std::vector<std::string>());
 }
 
 }  // namespace dovav::test

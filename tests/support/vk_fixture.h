@@ -3,6 +3,7 @@
 // during a test fails that test.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,26 @@ protected:
     // destroyed at the end of the test.
     kzContextVulkan* createContext(VkFormat format = VK_FORMAT_R8G8B8A8_UNORM);
     // Submits a command buffer PostDraw recorded and waits for it.
-    void submit(VkCommandBuffer commandBuffer) { device->submitAndWait(commandBuffer); }
+    void submit(VkCommandBuffer commandBuffer) { gpu().submitAndWait(commandBuffer); }
+
+    // Moves the test to a device of its own and returns a fresh context on it.
+    // At the end of the test the context, the scene images and the device are
+    // destroyed in turn, and whatever the library left alive on the device is
+    // reported by the validation layer and fails the test.
+    kzContextVulkan* useOwnDevice();
+    // The device the test draws on: its own one after useOwnDevice, else the shared one.
+    headless::VulkanDevice& gpu() { return ownDevice_ ? *ownDevice_ : *device; }
 
     headless::VulkanDevice* device = nullptr;
+    // Scene images on gpu(), released before the device.
+    std::vector<std::unique_ptr<headless::VulkanSceneImage>> scenes;
 
 private:
+    void releaseOwnDevice();
+
     std::vector<kzContextVulkan*> contexts_;
+    std::unique_ptr<headless::VulkanDevice> ownDevice_;
+    kzContextVulkan* ownContext_ = nullptr;
 };
 
 }  // namespace dovav::test

@@ -79,31 +79,6 @@ protected:
         context = createContext();
     }
 
-    void TearDown() override
-    {
-        if (own) {
-            EXPECT_EQ(kzDestroyContextVulkan(context), KZ_OK);
-            scenes.clear();
-            const std::vector<std::string> messages = own->messages();
-            own.reset();
-            EXPECT_EQ(messages, std::vector<std::string>());
-            // Whatever the context did not release is reported here.
-            EXPECT_EQ(headless::VulkanDevice::messagesAtDestruction(), std::vector<std::string>());
-        }
-        VulkanTest::TearDown();
-    }
-
-    // Moves the test to a device of its own with a fresh context on it.
-    void useOwnDevice()
-    {
-        std::string reason;
-        own = headless::VulkanDevice::create(&reason);
-        ASSERT_NE(own, nullptr) << reason;
-        ASSERT_EQ(kzCreateContextVulkan(&context, own->physicalDevice(), own->device(), own->queue(),
-                                        own->commandPool(), VK_FORMAT_R8G8B8A8_UNORM),
-                  KZ_OK);
-    }
-    headless::VulkanDevice& gpu() { return own ? *own : *device; }
 
     void configure(int type, const std::string& channels, float inputGamma = 1.0f, float outputGamma = 1.0f)
     {
@@ -178,8 +153,6 @@ protected:
 
     TempDir dir;
     kzContextVulkan* context = nullptr;
-    std::unique_ptr<headless::VulkanDevice> own;
-    std::vector<std::unique_ptr<headless::VulkanSceneImage>> scenes;
     int configured = 0;
 };
 
@@ -226,7 +199,8 @@ TEST_F(VulkanChannelSetup, StaticChannelBuildsEverything)
 // what activating the channel again gives.
 TEST_F(VulkanChannelSetup, FailureTable)
 {
-    useOwnDevice();
+    context = useOwnDevice();
+    ASSERT_NE(context, nullptr);
     dir.write("bad-warp.csv", "header\n0;0;0;0;0;0\n0;0;0;0;5;5\n");
     const std::string missing = dir.path() + "/missing.csv";
     configure(0, staticChannel(1, "later-warp.csv") + staticChannel(2, "warp.csv", "later-camera.csv") +
@@ -510,7 +484,8 @@ TEST_F(VulkanChannelSetup, ReactivationRebindsOrRebuilds)
 // again from scratch at the next activation.
 TEST_F(VulkanChannelSetup, RecordsAreRebuiltForANewConfiguration)
 {
-    useOwnDevice();
+    context = useOwnDevice();
+    ASSERT_NE(context, nullptr);
     configure(5, staticChannel(21));
     configure(0, staticChannel(22));
     const struct {
@@ -545,7 +520,8 @@ TEST_F(VulkanChannelSetup, RecordsAreRebuiltForANewConfiguration)
 // that is not drawn. Either way, a later activation builds the channel.
 TEST_F(VulkanChannelSetup, VulkanFailuresDuringSetUp)
 {
-    useOwnDevice();
+    context = useOwnDevice();
+    ASSERT_NE(context, nullptr);
     namespace vk = kz_vk_defs;
     const struct {
         const char* label;

@@ -76,30 +76,6 @@ protected:
         context = createContext();
     }
 
-    void TearDown() override
-    {
-        if (own) {
-            EXPECT_EQ(kzDestroyContextVulkan(context), KZ_OK);
-            scenes.clear();
-            const std::vector<std::string> messages = own->messages();
-            own.reset();
-            EXPECT_EQ(messages, std::vector<std::string>());
-            // Whatever the context did not release is reported here.
-            EXPECT_EQ(headless::VulkanDevice::messagesAtDestruction(), std::vector<std::string>());
-        }
-        VulkanTest::TearDown();
-    }
-
-    // Moves the test to a device of its own with a fresh context on it.
-    void useOwnDevice()
-    {
-        std::string reason;
-        own = headless::VulkanDevice::create(&reason);
-        ASSERT_NE(own, nullptr) << reason;
-        ASSERT_EQ(kzCreateContextVulkan(&context, own->physicalDevice(), own->device(), own->queue(),
-                                        own->commandPool(), VK_FORMAT_R8G8B8A8_UNORM),
-                  KZ_OK);
-    }
 
     void configure()
     {
@@ -111,7 +87,7 @@ protected:
     {
         std::vector<VkImageView> views;
         for (size_t i = 0; i < viewCount; ++i) {
-            scenes.push_back(std::make_unique<headless::VulkanSceneImage>(own ? *own : *device, 4, 4, nullptr));
+            scenes.push_back(std::make_unique<headless::VulkanSceneImage>(gpu(), 4, 4, nullptr));
             views.push_back(scenes.back()->view());
         }
         return kzSetActiveChannelVulkan(context, channel, views, 4, 4);
@@ -120,8 +96,6 @@ protected:
     TempDir dir;
     std::vector<std::string> files;
     kzContextVulkan* context = nullptr;
-    std::unique_ptr<headless::VulkanDevice> own;
-    std::vector<std::unique_ptr<headless::VulkanSceneImage>> scenes;
 };
 
 TEST_F(VulkanContextTest, CreatesSharedObjectsWithDefaults)
@@ -256,7 +230,8 @@ TEST_F(VulkanContextTest, PassSettersNeedTheActiveChannelsRecord)
 // the device is destroyed.
 TEST_F(VulkanContextTest, FailedCreationStepsLeaveNothingBehind)
 {
-    useOwnDevice();
+    context = useOwnDevice();
+    ASSERT_NE(context, nullptr);
     namespace vk = kz_vk_defs;
     int length = 0;
     const unsigned char* fallbackImage = kzVulkanFallbackImage(&length);
@@ -321,16 +296,17 @@ TEST_F(VulkanContextTest, FailedCreationStepsLeaveNothingBehind)
 // Every channel record, drawn or not, goes with its context.
 TEST_F(VulkanContextTest, DestroyReleasesEveryChannel)
 {
-    useOwnDevice();
+    context = useOwnDevice();
+    ASSERT_NE(context, nullptr);
     configure();
     const std::string odd = dir.write("odd.xml", configurationText(6, 2.2f, 1, 1, channelElement(8, {})));
     ASSERT_EQ(kzLoadConfigurationFromFileVulkan(context, odd.c_str()), KZ_OK);
-    headless::VulkanTarget target(*own, 4, 4);
+    headless::VulkanTarget target(gpu(), 4, 4);
     for (unsigned channel : {1u, 3u, 4u, 8u, 9u}) {
         activate(channel, 2);
         VkCommandBuffer commands = VK_NULL_HANDLE;
         if (kzPostDrawVulkan(context, target.framebuffer(), &commands, 1) == KZ_OK) {
-            own->submitAndWait(commands);
+            gpu().submitAndWait(commands);
         }
     }
     EXPECT_EQ(context->corrections.size(), 5u);
