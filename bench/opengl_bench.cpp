@@ -9,166 +9,31 @@
 //  - CorrectedFrame1080p / PlainCopy1080p: a whole corrected 1920x1080 frame
 //    (PostDraw + glFinish) beside a plain full-screen textured copy of the
 //    same scene texture; their ratio is printed after the table.
-// Allocation counts come from replacing the global operator new / delete and
-// glibc's malloc, calloc and realloc in this program (forwarding to glibc).
+// Allocation counts come from allocation_counter.h, which replaces the global
+// operator new / delete and glibc's malloc, calloc and realloc in this program
+// (forwarding to glibc).
 
 #include <benchmark/benchmark.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "gl_harness.h"
 #include "kzLib.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 
-// ---------------------------------------------------------------------------
-// Allocation counting, on the benchmark thread only and only while enabled.
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-}
-
 namespace {
 
-constexpr size_t kMaxCallers = 4096;
-
-struct AllocationCounts {
-    uint64_t news = 0;
-    uint64_t mallocs = 0;  // malloc, calloc and realloc
-    // Return addresses of the calls while `recordCallers` is set.
-    const void* newCallers[kMaxCallers];
-    const void* mallocCallers[kMaxCallers];
-    size_t newCallerCount = 0;
-    size_t mallocCallerCount = 0;
-};
-
-thread_local bool counting = false;
-thread_local bool recordCallers = false;
-AllocationCounts counts;
-
-inline void countMalloc(const void* caller)
-{
-    if (!counting)
-        return;
-    ++counts.mallocs;
-    if (recordCallers && counts.mallocCallerCount < kMaxCallers)
-        counts.mallocCallers[counts.mallocCallerCount++] = caller;
-}
-
-inline void countNew(const void* caller)
-{
-    if (!counting)
-        return;
-    ++counts.news;
-    if (recordCallers && counts.newCallerCount < kMaxCallers)
-        counts.newCallers[counts.newCallerCount++] = caller;
-}
-
-void* allocate(size_t size, const void* caller)
-{
-    countNew(caller);
-    if (void* pointer = __libc_malloc(size ? size : 1))
-        return pointer;
-    throw std::bad_alloc();
-}
-
-void* allocateAligned(size_t size, std::align_val_t alignment, const void* caller)
-{
-    countNew(caller);
-    void* pointer = nullptr;
-    if (posix_memalign(&pointer, std::max(size_t(alignment), sizeof(void*)), size ? size : 1) != 0)
-        throw std::bad_alloc();
-    return pointer;
-}
-
-}  // namespace
-
-extern "C" {
-void* malloc(size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_realloc(pointer, size);
-}
-}
-
-// operator new takes its memory from glibc directly, so a new is not counted
-// as a malloc as well.
-void* operator new(size_t size)
-{
-    return allocate(size, __builtin_return_address(0));
-}
-void* operator new[](size_t size)
-{
-    return allocate(size, __builtin_return_address(0));
-}
-void* operator new(size_t size, std::align_val_t alignment)
-{
-    return allocateAligned(size, alignment, __builtin_return_address(0));
-}
-void* operator new[](size_t size, std::align_val_t alignment)
-{
-    return allocateAligned(size, alignment, __builtin_return_address(0));
-}
-void operator delete(void* pointer) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, size_t, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-
-namespace {
-
+using namespace dovav::bench;
 using namespace dovav::test;
 
 // ---------------------------------------------------------------------------
@@ -408,16 +273,15 @@ void PostDrawSubmission(benchmark::State& state)
         state.SkipWithError("channel set-up or warm-up draw failed");
         return;
     }
-    counts.news = 0;
-    counts.mallocs = 0;
+    resetAllocationCounts();
     bool failed = false;
     double seconds = 0.0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        counting = true;
+        startCountingAllocations();
         for (int i = 0; i < kBatch; ++i)
             failed |= kzPostDrawOpenGL(scene.context, scene.smallScene) != KZ_OK;
-        counting = false;
+        stopCountingAllocations();
         const auto stop = std::chrono::steady_clock::now();
         const double batch = std::chrono::duration<double>(stop - start).count();
         state.SetIterationTime(batch);
@@ -428,6 +292,7 @@ void PostDrawSubmission(benchmark::State& state)
         state.SkipWithError("kzPostDrawOpenGL failed");
     const double calls = double(state.iterations()) * kBatch;
     state.counters["ns/call"] = seconds * 1e9 / calls;
+    const AllocationCounts counts = allocationCounts();
     state.counters["new/call"] = double(counts.news) / calls;
     state.counters["malloc/call"] = double(counts.mallocs) / calls;
 }
@@ -513,16 +378,6 @@ private:
     Sum plain;
 };
 
-// Module (shared object or executable) that holds `address`, by file name.
-std::string moduleOf(const void* address)
-{
-    Dl_info info{};
-    if (!dladdr(address, &info) || !info.dli_fname)
-        return "?";
-    const char* slash = std::strrchr(info.dli_fname, '/');
-    return slash ? slash + 1 : info.dli_fname;
-}
-
 // Which modules call the allocator during PostDraw (64x64-point warp map),
 // over a few calls.
 void printAllocationCallers()
@@ -531,29 +386,15 @@ void printAllocationCallers()
     Scene& scene = Scene::get();
     if (!scene.prepare(kWarpPoints, *scene.smallTarget, scene.smallScene))
         return;
-    counts = AllocationCounts{};
-    recordCallers = true;
-    counting = true;
+    resetAllocationCounts();
+    startCountingAllocations(KeepCallers::yes);
     for (int i = 0; i < kCalls; ++i)
         kzPostDrawOpenGL(scene.context, scene.smallScene);
-    counting = false;
-    recordCallers = false;
+    stopCountingAllocations();
     glFinish();
 
-    auto print = [](const char* what, const void* const* callers, size_t count) {
-        std::map<std::string, int> byModule;
-        for (size_t i = 0; i < count; ++i)
-            ++byModule[moduleOf(callers[i])];
-        std::printf("%s per PostDraw call by calling module:", what);
-        if (byModule.empty())
-            std::printf(" none");
-        for (const auto& [module, calls] : byModule)
-            std::printf(" %s %.2f", module.c_str(), double(calls) / kCalls);
-        std::printf("\n");
-    };
     std::printf("\n");
-    print("operator new", counts.newCallers, counts.newCallerCount);
-    print("malloc/calloc/realloc", counts.mallocCallers, counts.mallocCallerCount);
+    printCallersByModule("", "PostDraw call", kCalls);
 }
 
 }  // namespace

@@ -14,27 +14,24 @@
 //    in a render pass like the correction's: a blit or image copy would skip
 //    the rasteriser and the fragment shading that every drawn frame pays for,
 //    and so understate the least a correction could cost.
-// Allocation counts come from replacing the global operator new / delete and
-// glibc's malloc, calloc and realloc in this program (forwarding to glibc).
+// Allocation counts come from allocation_counter.h, which replaces the global
+// operator new / delete and glibc's malloc, calloc and realloc in this program
+// (forwarding to glibc).
 
 #include <benchmark/benchmark.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <memory>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "kzLib.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
@@ -43,141 +40,9 @@
 #include "plain_copy_frag.h"
 #include "plain_copy_vert.h"
 
-// ---------------------------------------------------------------------------
-// Allocation counting, on the benchmark thread only and only while enabled.
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-}
-
 namespace {
 
-constexpr size_t kMaxCallers = 4096;
-
-struct AllocationCounts {
-    uint64_t news = 0;
-    uint64_t mallocs = 0;  // malloc, calloc and realloc
-    // Return addresses of the calls while `recordCallers` is set.
-    const void* newCallers[kMaxCallers];
-    const void* mallocCallers[kMaxCallers];
-    size_t newCallerCount = 0;
-    size_t mallocCallerCount = 0;
-};
-
-thread_local bool counting = false;
-thread_local bool recordCallers = false;
-AllocationCounts counts;
-
-inline void countMalloc(const void* caller)
-{
-    if (!counting)
-        return;
-    ++counts.mallocs;
-    if (recordCallers && counts.mallocCallerCount < kMaxCallers)
-        counts.mallocCallers[counts.mallocCallerCount++] = caller;
-}
-
-inline void countNew(const void* caller)
-{
-    if (!counting)
-        return;
-    ++counts.news;
-    if (recordCallers && counts.newCallerCount < kMaxCallers)
-        counts.newCallers[counts.newCallerCount++] = caller;
-}
-
-void* allocate(size_t size, const void* caller)
-{
-    countNew(caller);
-    if (void* pointer = __libc_malloc(size ? size : 1))
-        return pointer;
-    throw std::bad_alloc();
-}
-
-void* allocateAligned(size_t size, std::align_val_t alignment, const void* caller)
-{
-    countNew(caller);
-    void* pointer = nullptr;
-    if (posix_memalign(&pointer, std::max(size_t(alignment), sizeof(void*)), size ? size : 1) != 0)
-        throw std::bad_alloc();
-    return pointer;
-}
-
-}  // namespace
-
-extern "C" {
-void* malloc(size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, size_t size) noexcept
-{
-    countMalloc(__builtin_return_address(0));
-    return __libc_realloc(pointer, size);
-}
-}
-
-// operator new takes its memory from glibc directly, so a new is not counted
-// as a malloc as well.
-void* operator new(size_t size)
-{
-    return allocate(size, __builtin_return_address(0));
-}
-void* operator new[](size_t size)
-{
-    return allocate(size, __builtin_return_address(0));
-}
-void* operator new(size_t size, std::align_val_t alignment)
-{
-    return allocateAligned(size, alignment, __builtin_return_address(0));
-}
-void* operator new[](size_t size, std::align_val_t alignment)
-{
-    return allocateAligned(size, alignment, __builtin_return_address(0));
-}
-void operator delete(void* pointer) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete(void* pointer, size_t, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
-{
-    std::free(pointer);
-}
-
-namespace {
-
+using namespace dovav::bench;
 using namespace dovav::test;
 
 [[noreturn]] void fail(const std::string& what)
@@ -564,19 +429,19 @@ void PostDrawRecording(benchmark::State& state)
         return;
     }
     const VkFramebuffer framebuffer = scene.smallTarget->framebuffer();
-    counts.news = 0;
-    counts.mallocs = 0;
+    resetAllocationCounts();
     bool failed = false;
     for (auto _ : state) {
         VkCommandBuffer commands = VK_NULL_HANDLE;
-        counting = true;
+        startCountingAllocations();
         failed |= kzPostDrawVulkan(scene.context, framebuffer, &commands, 0) != KZ_OK;
-        counting = false;
+        stopCountingAllocations();
         benchmark::DoNotOptimize(commands);
     }
     if (failed)
         state.SkipWithError("kzPostDrawVulkan failed");
     const double calls = double(state.iterations());
+    const AllocationCounts counts = allocationCounts();
     state.counters["new/call"] = double(counts.news) / calls;
     state.counters["malloc/call"] = double(counts.mallocs) / calls;
 }
@@ -655,50 +520,26 @@ private:
     Sum plain;
 };
 
-// Module (shared object or executable) that holds `address`, by file name.
-std::string moduleOf(const void* address)
-{
-    Dl_info info{};
-    if (!dladdr(address, &info) || !info.dli_fname)
-        return "?";
-    const char* slash = std::strrchr(info.dli_fname, '/');
-    return slash ? slash + 1 : info.dli_fname;
-}
-
 // Which modules call the allocator during PostDraw, over a few calls for
 // each warp map size.
 void printAllocationCallers()
 {
     constexpr int kCalls = 16;
     Scene& scene = Scene::get();
-    auto print = [](const char* what, const void* const* callers, size_t count) {
-        std::map<std::string, int> byModule;
-        for (size_t i = 0; i < count; ++i)
-            ++byModule[moduleOf(callers[i])];
-        std::printf("  %s per call by calling module:", what);
-        if (byModule.empty())
-            std::printf(" none");
-        for (const auto& [module, calls] : byModule)
-            std::printf(" %s %.2f", module.c_str(), double(calls) / kCalls);
-        std::printf("\n");
-    };
     std::printf("\n");
     for (unsigned points : {2u, kWarpPoints}) {
         if (!scene.prepare(points, *scene.smallTarget, *scene.smallScene))
             return;
-        counts = AllocationCounts{};
-        recordCallers = true;
-        counting = true;
+        resetAllocationCounts();
+        startCountingAllocations(KeepCallers::yes);
         for (int i = 0; i < kCalls; ++i) {
             VkCommandBuffer commands = VK_NULL_HANDLE;
             kzPostDrawVulkan(scene.context, scene.smallTarget->framebuffer(), &commands, 0);
         }
-        counting = false;
-        recordCallers = false;
+        stopCountingAllocations();
         std::printf("PostDraw, %ux%u-point warp map (the library is linked into %s):\n", points, points,
                     moduleOf(reinterpret_cast<const void*>(&kzPostDrawVulkan)).c_str());
-        print("operator new", counts.newCallers, counts.newCallerCount);
-        print("malloc/calloc/realloc", counts.mallocCallers, counts.mallocCallerCount);
+        printCallersByModule("  ", "call", kCalls);
     }
 }
 
