@@ -16,9 +16,7 @@
 // (relative errors near 1e-5, far below a level).
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +27,7 @@
 
 #include "kzLib.h"
 #include "support/calibration_writer.h"
+#include "support/correction_model.h"
 #include "support/gl_fixture.h"
 #include "support/temp_dir.h"
 
@@ -36,121 +35,14 @@ namespace {
 
 using namespace dovav::test;
 
-using Rgb = std::array<double, 3>;
-
 constexpr double kLookupError = 1.0 / 255.0;
 constexpr double kOutputSlack = 1.0;  // levels
+constexpr Tolerance kTolerance{kLookupError, kLookupError, kOutputSlack};
 
-// GL_LINEAR with clamp to edge: texel centres at (i + 0.5) / size, v = 0 the
-// image's first row.
-Rgb sampleLinear(const Image& image, double u, double v)
+// GL_LINEAR with clamp to edge.
+Rgb sample(const Image& image, double u, double v)
 {
-    const double x = u * image.width - 0.5;
-    const double y = v * image.height - 0.5;
-    const double x0 = std::floor(x);
-    const double y0 = std::floor(y);
-    const double fx = x - x0;
-    const double fy = y - y0;
-    auto texel = [&](double column, double row, int channel) {
-        const int c = std::clamp(int(column), 0, image.width - 1);
-        const int r = std::clamp(int(row), 0, image.height - 1);
-        return image.pixel(c, r)[channel] / 255.0;
-    };
-    Rgb result{};
-    for (int k = 0; k < 3; ++k) {
-        const double upper = texel(x0, y0, k) * (1 - fx) + texel(x0 + 1, y0, k) * fx;
-        const double lower = texel(x0, y0 + 1, k) * (1 - fx) + texel(x0 + 1, y0 + 1, k) * fx;
-        result[k] = upper * (1 - fy) + lower * fy;
-    }
-    return result;
-}
-
-struct Gammas {
-    double gamma = 2.2;
-    double input = 1.0;
-    double output = 1.0;
-};
-
-// Strengths as they reach the program: 0 for a pass that is off.
-struct Strengths {
-    double warp = 1.0;
-    double blend = 1.0;
-    double blacklevel = 1.0;
-    double secondary = 1.0;
-    double shading = 0.0;
-};
-
-// What one fragment's texture lookups return.
-struct Lookups {
-    Rgb scene{};
-    Rgb blend{};
-    Rgb secondary{};
-    Rgb blacklevel{};
-    Rgb shading{};
-};
-
-double corrected(const Lookups& in, int k, const Strengths& w, const Gammas& g)
-{
-    auto mask = [&](double value, double strength) { return std::pow(1 + (value - 1) * strength, g.gamma); };
-    double c = std::pow(in.scene[k], g.input);
-    c *= mask(in.shading[k], w.shading);
-    c *= mask(in.blend[k], w.blend);
-    c *= mask(in.secondary[k], w.secondary);
-    const double black = std::pow(in.blacklevel[k] * w.blacklevel, g.gamma);
-    return std::pow(c * (1 - black) + black, 1 / g.output);
-}
-
-Lookups shifted(Lookups in, double by)
-{
-    for (Rgb* rgb : {&in.scene, &in.blend, &in.secondary, &in.blacklevel, &in.shading}) {
-        for (double& value : *rgb)
-            value = std::clamp(value + by, 0.0, 1.0);
-    }
-    return in;
-}
-
-// Compares pixels with the model, counting those outside the tolerance and
-// keeping the largest distance from the exact value.
-class PixelComparison {
-public:
-    void check(const uint8_t* pixel, const Lookups& in, const Strengths& w, const Gammas& g,
-               const std::string& where)
-    {
-        const Lookups low = shifted(in, -kLookupError);
-        const Lookups high = shifted(in, kLookupError);
-        for (int k = 0; k < 3; ++k) {
-            const double exact = corrected(in, k, w, g) * 255;
-            const double lowest = corrected(low, k, w, g) * 255 - kOutputSlack;
-            const double highest = corrected(high, k, w, g) * 255 + kOutputSlack;
-            const double value = pixel[k];
-            worst_ = std::max(worst_, std::fabs(value - exact));
-            if (value < lowest || value > highest) {
-                if (failures_++ == 0) {
-                    char text[160];
-                    std::snprintf(text, sizeof text, "%s channel %d: %g, expected %.2f in [%.2f, %.2f]",
-                                  where.c_str(), k, value, exact, lowest, highest);
-                    firstFailure_ = text;
-                }
-            }
-        }
-    }
-    int failures() const { return failures_; }
-    const std::string& firstFailure() const { return firstFailure_; }
-    double worst() const { return worst_; }
-
-private:
-    int failures_ = 0;
-    std::string firstFailure_;
-    double worst_ = 0.0;
-};
-
-#define EXPECT_ALL_PIXELS_MATCH(comparison)                                                     \
-    EXPECT_EQ((comparison).failures(), 0) << "first mismatch at " << (comparison).firstFailure() \
-                                          << "; largest deviation " << (comparison).worst()
-
-const uint8_t* pixelAt(const std::vector<uint8_t>& pixels, int size, int column, int row)
-{
-    return &pixels[(size_t(row) * size_t(size) + size_t(column)) * 4];
+    return sampleLinear(image, {u, v}, Border::ClampToEdge, Texels::Unorm);
 }
 
 // Scene and masks of the static channel: smooth ramps in different
@@ -202,8 +94,9 @@ class CorrectionPixelsTest : public OpenGLTest {
 protected:
     void TearDown() override
     {
-        for (kzContextOpenGL* context : contexts)
+        for (kzContextOpenGL* context : contexts) {
             EXPECT_EQ(kzDestroyContextOpenGL(context), KZ_OK);
+        }
         if (!textures.empty())
             glDeleteTextures(GLsizei(textures.size()), textures.data());
         framebuffer.reset();
@@ -276,7 +169,7 @@ protected:
     // and the mirrored lookup (1 - x, y).
     PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Strengths& w, const Gammas& g)
     {
-        PixelComparison comparison;
+        PixelComparison comparison(kTolerance);
         for (int row = 0; row < size; ++row) {
             for (int column = 0; column < size; ++column) {
                 const double x = (column + 0.5) / size;
@@ -284,10 +177,10 @@ protected:
                 Lookups in;
                 const double u = x + (1 - 2 * x) * w.warp;        // from x towards 1 - x
                 const double v = (1 - y) + (2 * y - 1) * w.warp;  // from 1 - y towards y
-                in.scene = sampleLinear(staticScene(), u, v);
-                in.blend = sampleLinear(blendMask(), x, 1 - y);
-                in.secondary = sampleLinear(secondaryMask(), x, 1 - y);
-                in.blacklevel = sampleLinear(blacklevelMask(), x, 1 - y);
+                in.scene = sample(staticScene(), u, v);
+                in.blend = sample(blendMask(), x, 1 - y);
+                in.secondary = sample(secondaryMask(), x, 1 - y);
+                in.blacklevel = sample(blacklevelMask(), x, 1 - y);
                 comparison.check(pixelAt(pixels, size, column, row), in, w, g,
                                  "pixel " + std::to_string(column) + "," + std::to_string(row));
             }
@@ -347,21 +240,16 @@ TEST_F(CorrectionPixelsTest, StaticChannelFollowsGammasAndPassStrengths)
             {KZ_CORRECTION_PASS_BLACKLEVEL, c.strengths.blacklevel},
             {KZ_CORRECTION_PASS_SECONDARY_BLENDING, c.strengths.secondary},
         };
-        for (const auto& [pass, weight] : weights)
+        for (const auto& [pass, weight] : weights) {
             ASSERT_EQ(kzSetCorrectionPassOpenGL_1(context, pass, float(weight)), KZ_OK);
-        for (kzCorrectionPassType pass : c.switchedOff)
+        }
+        for (kzCorrectionPassType pass : c.switchedOff) {
             ASSERT_EQ(kzSetCorrectionPassOpenGL(context, pass, false), KZ_OK);
+        }
 
         Strengths effective = c.strengths;
-        for (kzCorrectionPassType pass : c.switchedOff) {
-            switch (pass) {
-            case KZ_CORRECTION_PASS_WARPING: effective.warp = 0; break;
-            case KZ_CORRECTION_PASS_BLENDING: effective.blend = 0; break;
-            case KZ_CORRECTION_PASS_BLACKLEVEL: effective.blacklevel = 0; break;
-            case KZ_CORRECTION_PASS_SECONDARY_BLENDING: effective.secondary = 0; break;
-            default: break;
-            }
-        }
+        for (kzCorrectionPassType pass : c.switchedOff)
+            strength(effective, pass) = 0;
         const auto pixels = draw(context, sceneTexture(GL_TEXTURE_2D, staticScene()));
         const PixelComparison comparison = compareStatic(pixels, effective, c.gammas);
         EXPECT_ALL_PIXELS_MATCH(comparison);
@@ -489,14 +377,8 @@ protected:
 
     static ShapePoint shapePoint(uint32_t column, uint32_t row)
     {
-        const double angle = (-40.0 + 80.0 * column / (kColumns - 1)) * M_PI / 180.0;
-        const float s = float(std::sin(angle));
-        const float c = float(std::cos(angle));
-        ShapePoint point;
-        point.position = {3 * s, 1.0f - 2.0f * float(row) / float(kRows - 1), -3 * c};
+        ShapePoint point = cylinderPoint(column, row, kColumns, kRows);
         point.texcoord = {(float(pixelColumn(column)) + 0.5f) / 64.0f, (float(pixelRow(row)) + 0.5f) / 64.0f};
-        point.normal = {-s, 0, c};   // towards the axis, where the viewer is
-        point.tangent = {c, 0, s};   // to the viewer's right; the bitangent is +y
         return point;
     }
 
@@ -521,32 +403,6 @@ protected:
         return image;
     }
 
-    // Where the program looks up the directional-shading map for a surface
-    // point seen from `eye`: the direction to the eye in the point's tangent
-    // frame, scaled by its angle from the normal over a quarter turn.
-    static kzVec2f shadingLookup(const ShapePoint& p, kzVec3f eye)
-    {
-        const double dir[3] = {eye.x - p.position.x, eye.y - p.position.y, eye.z - p.position.z};
-        const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
-        const double n[3] = {p.normal.x, p.normal.y, p.normal.z};
-        const double t[3] = {p.tangent.x, p.tangent.y, p.tangent.z};
-        const double b[3] = {n[1] * t[2] - n[2] * t[1], n[2] * t[0] - n[0] * t[2], n[0] * t[1] - n[1] * t[0]};
-        const double bLength = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-        // Dot product with the unit direction to the eye.
-        auto toEye = [&](const double* a) {
-            return (a[0] * dir[0] + a[1] * dir[1] + a[2] * dir[2]) / length;
-        };
-        double dx = toEye(t);
-        double dy = toEye(b) / bLength;
-        const double planar = std::hypot(dx, dy);
-        if (planar > 0.001) {
-            dx /= planar;
-            dy /= planar;
-        }
-        const double scale = std::acos(std::clamp(toEye(n), -1.0, 1.0)) / (M_PI / 2);
-        return {float((dx * scale + 1) / 2), float(1 - (dy * scale + 1) / 2)};
-    }
-
     kzContextOpenGL* context = nullptr;
 };
 
@@ -569,8 +425,8 @@ TEST_F(CorrectionPixelsDynamicTest, LookupsFollowTheEye)
         ASSERT_EQ(kzSetCorrectionPassOpenGL(context, KZ_CORRECTION_PASS_DIRECTIONAL_SHADING, true), KZ_OK);
         const std::vector<uint8_t> shaded = draw(context, white);
 
-        PixelComparison warpComparison;
-        PixelComparison shadingComparison;
+        PixelComparison warpComparison(kTolerance);
+        PixelComparison shadingComparison(kTolerance);
         Strengths warpOnly;
         warpOnly.blend = warpOnly.blacklevel = warpOnly.secondary = 0;  // no masks configured
         Strengths withShading = warpOnly;
@@ -584,15 +440,15 @@ TEST_F(CorrectionPixelsDynamicTest, LookupsFollowTheEye)
                 ASSERT_EQ(kzGetWorldToScreen(&screen, point.position, camera), KZ_OK);
                 warped[e].push_back(screen);
                 Lookups in;
-                in.scene = sampleLinear(scene(), screen.x, screen.y);
+                in.scene = sample(scene(), screen.x, screen.y);
                 const uint8_t* pixel = pixelAt(gradientImage, size, pixelColumn(column), pixelRow(row));
                 warpComparison.check(pixel, in, warpOnly, Gammas{1, 1, 1}, where);
                 warpedPixels[e].push_back({double(pixel[0]), double(pixel[1]), double(pixel[2])});
 
-                const kzVec2f shading = shadingLookup(point, camera.position);
+                const Uv shading = shadingLookup(point, camera.position);
                 Lookups lit;
                 lit.scene = {1, 1, 1};
-                lit.shading = sampleLinear(shadingMap(), shading.x, shading.y);
+                lit.shading = sample(shadingMap(), shading.u, shading.v);
                 shadingComparison.check(pixelAt(shaded, size, pixelColumn(column), pixelRow(row)), lit,
                                         withShading, Gammas{1, 1, 1}, where);
             }

@@ -27,7 +27,6 @@
 // of a level from the exact value.
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -41,6 +40,7 @@
 
 #include "kzLib.h"
 #include "support/calibration_writer.h"
+#include "support/correction_model.h"
 #include "support/math_expect.h"
 #include "support/temp_dir.h"
 #include "support/vk_fixture.h"
@@ -50,50 +50,16 @@ namespace {
 
 using namespace dovav::test;
 
-using Rgb = std::array<double, 3>;
 using Attributes = std::vector<std::pair<std::string, std::string>>;
 
 constexpr double kSceneLookupError = 1.0 / 255.0;
 constexpr double kMaskLookupError = 0.5 / 255.0;
 constexpr double kOutputSlack = 0.75;  // levels
+constexpr Tolerance kTolerance{kSceneLookupError, kMaskLookupError, kOutputSlack};
 
-struct Uv {
-    double u = 0, v = 0;
-};
-
-double srgbToLinear(double s)
-{
-    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-}
-
-// VK_FILTER_LINEAR with clamp to an opaque black border: texel centres at
-// (i + 0.5) / size, v = 0 the image's first row, texels beyond the edges
-// black. sRGB texels are decoded one by one before they are weighted.
-Rgb sampleLinear(const Image& image, Uv uv, bool srgb)
-{
-    const double x = uv.u * image.width - 0.5;
-    const double y = uv.v * image.height - 0.5;
-    const double x0 = std::floor(x);
-    const double y0 = std::floor(y);
-    const double fx = x - x0;
-    const double fy = y - y0;
-    auto texel = [&](double column, double row, int channel) {
-        if (column < 0 || row < 0 || column >= image.width || row >= image.height)
-            return 0.0;
-        const double value = image.pixel(int(column), int(row))[channel] / 255.0;
-        return srgb ? srgbToLinear(value) : value;
-    };
-    Rgb result{};
-    for (int k = 0; k < 3; ++k) {
-        const double upper = texel(x0, y0, k) * (1 - fx) + texel(x0 + 1, y0, k) * fx;
-        const double lower = texel(x0, y0 + 1, k) * (1 - fx) + texel(x0 + 1, y0 + 1, k) * fx;
-        result[k] = upper * (1 - fy) + lower * fy;
-    }
-    return result;
-}
-
-Rgb sampleScene(const Image& image, Uv uv) { return sampleLinear(image, uv, false); }
-Rgb sampleMask(const Image& image, Uv uv) { return sampleLinear(image, uv, true); }
+// VK_FILTER_LINEAR with clamp to an opaque black border; masks are sRGB.
+Rgb sampleScene(const Image& image, Uv uv) { return sampleLinear(image, uv, Border::OpaqueBlack, Texels::Unorm); }
+Rgb sampleMask(const Image& image, Uv uv) { return sampleLinear(image, uv, Border::OpaqueBlack, Texels::Srgb); }
 
 // Whether every texel a lookup weights lies in the border, with a margin for
 // the rasteriser's coordinate precision.
@@ -104,102 +70,31 @@ bool beyondEdge(const Image& image, Uv uv)
     return x < -1.1 || x > image.width + 0.1 || y < -1.1 || y > image.height + 0.1;
 }
 
-struct Gammas {
-    double gamma = 2.2, input = 1.0, output = 1.0;
-};
-
-// Strengths as they reach the program: 0 for a pass that is off.
-struct Strengths {
-    double warp = 1.0, blend = 1.0, blacklevel = 1.0, secondary = 1.0, shading = 0.0;
-};
-
-double& strength(Strengths& s, kzCorrectionPassType pass)
-{
-    switch (pass) {
-    case KZ_CORRECTION_PASS_WARPING: return s.warp;
-    case KZ_CORRECTION_PASS_BLENDING: return s.blend;
-    case KZ_CORRECTION_PASS_BLACKLEVEL: return s.blacklevel;
-    case KZ_CORRECTION_PASS_SECONDARY_BLENDING: return s.secondary;
-    default: return s.shading;
-    }
-}
-
-// What one fragment's texture lookups return, linear.
-struct Lookups {
-    Rgb scene{}, blend{}, secondary{}, blacklevel{}, shading{};
-};
-
-double corrected(const Lookups& in, int k, const Strengths& w, const Gammas& g)
-{
-    auto mask = [&](double value, double weight) { return std::pow(1 + (value - 1) * weight, g.gamma); };
-    double c = std::pow(in.scene[k], g.input);
-    c *= mask(in.shading[k], w.shading);
-    c *= mask(in.blend[k], w.blend);
-    c *= mask(in.secondary[k], w.secondary);
-    const double black = std::pow(in.blacklevel[k] * w.blacklevel, g.gamma);
-    return std::pow(c * (1 - black) + black, 1 / g.output);
-}
-
-Lookups shifted(Lookups in, double sign)
-{
-    auto shift = [](Rgb& rgb, double by) {
-        for (double& value : rgb)
-            value = std::clamp(value + by, 0.0, 1.0);
-    };
-    shift(in.scene, sign * kSceneLookupError);
-    for (Rgb* rgb : {&in.blend, &in.secondary, &in.blacklevel, &in.shading})
-        shift(*rgb, sign * kMaskLookupError);
-    return in;
-}
-
 // The model of one drawing: for a pixel centre (x, y) in pixels, y down, the
 // lookups there, or nothing where the pixel must be opaque black.
 using Model = std::function<std::optional<Lookups>(double x, double y)>;
 
-// Compares every pixel with the model, counting those outside the tolerance
-// and keeping the largest distance from the exact value. Alpha must be 255.
-struct PixelComparison {
-    PixelComparison(const std::vector<uint8_t>& pixels, int size, const Model& model, const Strengths& w,
-                    const Gammas& g)
-    {
-        for (int row = 0; row < size; ++row) {
-            for (int column = 0; column < size; ++column) {
-                const uint8_t* pixel = &pixels[(size_t(row) * size_t(size) + size_t(column)) * 4];
-                const std::string where = "pixel " + std::to_string(column) + "," + std::to_string(row);
-                const std::optional<Lookups> in = model(column + 0.5, row + 0.5);
-                for (int k = 0; k < 3; ++k) {
-                    if (!in) {
-                        compare(pixel[k], 0, 0, 0, where + " (black)", k);
-                        continue;
-                    }
-                    compare(pixel[k], corrected(*in, k, w, g) * 255,
-                            corrected(shifted(*in, -1), k, w, g) * 255 - kOutputSlack,
-                            corrected(shifted(*in, 1), k, w, g) * 255 + kOutputSlack, where, k);
-                }
-                compare(pixel[3], 255, 255, 255, where, 3);
+// Compares every pixel with the model. Alpha must be 255.
+PixelComparison compareImage(const std::vector<uint8_t>& pixels, int size, const Model& model, const Strengths& w,
+                             const Gammas& g)
+{
+    PixelComparison comparison(kTolerance);
+    for (int row = 0; row < size; ++row) {
+        for (int column = 0; column < size; ++column) {
+            const uint8_t* pixel = pixelAt(pixels, size, column, row);
+            const std::string where = "pixel " + std::to_string(column) + "," + std::to_string(row);
+            const std::optional<Lookups> in = model(column + 0.5, row + 0.5);
+            if (in) {
+                comparison.check(pixel, *in, w, g, where);
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    comparison.checkExact(pixel[k], 0, k, where + " (black)");
             }
+            comparison.checkExact(pixel[3], 255, 3, where);
         }
     }
-
-    void compare(double value, double exact, double lowest, double highest, const std::string& where, int k)
-    {
-        worst = std::max(worst, std::fabs(value - exact));
-        if ((value < lowest || value > highest) && failures++ == 0) {
-            char text[200];
-            std::snprintf(text, sizeof text, "%s component %d: %g, expected %.2f in [%.2f, %.2f]",
-                          where.c_str(), k, value, exact, lowest, highest);
-            firstFailure = text;
-        }
-    }
-
-    int failures = 0;
-    std::string firstFailure;
-    double worst = 0.0;
-};
-
-#define EXPECT_ALL_PIXELS_MATCH(comparison)                                                 \
-    EXPECT_EQ((comparison).failures, 0) << "first mismatch at " << (comparison).firstFailure \
-                                        << "; largest deviation " << (comparison).worst
+    return comparison;
+}
 
 // Component k of pixel (column, row) is base + perColumn column + perRow row.
 struct Ramp {
@@ -260,8 +155,9 @@ std::string warpMap()
 void setStrengths(kzContextVulkan* context, Strengths s)
 {
     for (kzCorrectionPassType pass : {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING,
-                                      KZ_CORRECTION_PASS_BLACKLEVEL, KZ_CORRECTION_PASS_SECONDARY_BLENDING})
+                                      KZ_CORRECTION_PASS_BLACKLEVEL, KZ_CORRECTION_PASS_SECONDARY_BLENDING}) {
         EXPECT_EQ(kzSetCorrectionPassVulkan_1(context, pass, float(strength(s, pass))), KZ_OK);
+    }
 }
 
 class VulkanCorrectionPixels : public VulkanTest {
@@ -365,7 +261,7 @@ protected:
             in.blacklevel = sampleMask(kBlacklevelMask, xy);
             return in;
         };
-        return PixelComparison(pixels, size, model, w, g);
+        return compareImage(pixels, size, model, w, g);
     }
 
     int size = 32;
@@ -566,46 +462,15 @@ protected:
     // every triangle on the output.
     static ShapePoint shapePoint(uint32_t column, uint32_t row, bool reversed)
     {
-        const double angle = (-40.0 + 80.0 * column / (kColumns - 1)) * M_PI / 180.0;
-        const float s = float(std::sin(angle));
-        const float c = float(std::cos(angle));
         const float v = 0.1f + 0.8f * float(row) / float(kRows - 1);
-        ShapePoint point;
-        point.position = {3 * s, 1.0f - 2.0f * float(row) / float(kRows - 1), -3 * c};
+        ShapePoint point = cylinderPoint(column, row, kColumns, kRows);
         point.texcoord = {0.1f + 0.8f * float(column) / float(kColumns - 1), reversed ? 1.0f - v : v};
-        point.normal = {-s, 0, c};  // towards the axis, where the viewer is
-        point.tangent = {c, 0, s};  // to the viewer's right; the bitangent is +y
         return point;
     }
 
     const Image scene = ramps(64, 48, {2, 4, 0}, {10, 0, 5}, {128, 0, 0});
     const Image white = Image::filled(64, 64, 255, 255, 255);
     const Image shadingMap = ramps(16, 16, {20, 14, 0}, {10, 0, 15}, {200, 0, 0});
-
-    // Where the program looks up the directional-shading map for a surface
-    // point seen from `eye`: the direction to the eye in the point's tangent
-    // frame, scaled by its angle from the normal over a quarter turn.
-    static Uv shadingLookup(const ShapePoint& p, kzVec3f eye)
-    {
-        const double dir[3] = {eye.x - p.position.x, eye.y - p.position.y, eye.z - p.position.z};
-        const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
-        const double n[3] = {p.normal.x, p.normal.y, p.normal.z};
-        const double t[3] = {p.tangent.x, p.tangent.y, p.tangent.z};
-        const double b[3] = {n[1] * t[2] - n[2] * t[1], n[2] * t[0] - n[0] * t[2], n[0] * t[1] - n[1] * t[0]};
-        const double bLength = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-        auto toEye = [&](const double* a) {
-            return (a[0] * dir[0] + a[1] * dir[1] + a[2] * dir[2]) / length;
-        };
-        double dx = toEye(t);
-        double dy = toEye(b) / bLength;
-        const double planar = std::hypot(dx, dy);
-        if (planar > 0.001) {
-            dx /= planar;
-            dy /= planar;
-        }
-        const double scale = std::acos(std::clamp(toEye(n), -1.0, 1.0)) / (M_PI / 2);
-        return {(dx * scale + 1) / 2, 1 - (dy * scale + 1) / 2};
-    }
 
     // One vertex's place on the output (pixels) and its two lookups.
     struct VertexOutputs {
@@ -697,7 +562,7 @@ protected:
             in.shading = sampleMask(shadingMap, at->shading);
             return in;
         };
-        return PixelComparison(pixels, size, model, strengths, Gammas{1, 1, 1});
+        return compareImage(pixels, size, model, strengths, Gammas{1, 1, 1});
     }
 };
 
