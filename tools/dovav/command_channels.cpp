@@ -9,6 +9,13 @@
 
 namespace dovav {
 
+const char kChannelsUsage[] =
+    "usage: dovav channels CONFIG\n"
+    "\n"
+    "Loads the XML configuration CONFIG and prints, per channel, its correction\n"
+    "type, gamma, input and output gamma and every configured file, with\n"
+    "relative paths resolved against the configuration's directory.\n";
+
 int runChannels(int argc, char** argv)
 {
     if (argc != 1 || argv[0][0] == '-') {

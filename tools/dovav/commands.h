@@ -16,6 +16,16 @@ struct Command {
     int (*run)(int argc, char** argv);
 };
 
+// Each command's full help text and entry point.
+extern const char kChannelsUsage[];
 int runChannels(int argc, char** argv);
+extern const char kCheckUsage[];
+int runCheck(int argc, char** argv);
+extern const char kRenderUsage[];
+int runRender(int argc, char** argv);
+extern const char kObjUsage[];
+int runObj(int argc, char** argv);
+extern const char kDumpUsage[];
+int runDump(int argc, char** argv);
 
 }  // namespace dovav

@@ -10,13 +10,13 @@ namespace dovav {
 namespace {
 
 const Command kCommands[] = {
-    {"channels", "load a configuration and print its channel table",
-     "usage: dovav channels CONFIG\n"
-     "\n"
-     "Loads the XML configuration CONFIG and prints, per channel, its correction\n"
-     "type, gamma, input and output gamma and every configured file, with\n"
-     "relative paths resolved against the configuration's directory.\n",
-     runChannels},
+    {"channels", "load a configuration and print its channel table", kChannelsUsage, runChannels},
+    {"check", "load every calibration file of every channel and report what would fail", kCheckUsage,
+     runCheck},
+    {"render", "draw each channel's corrected output of a test scene into PNG files", kRenderUsage,
+     runRender},
+    {"obj", "write a warp map or screen shape as a Wavefront OBJ mesh", kObjUsage, runObj},
+    {"dump", "activate every channel and write the context dump", kDumpUsage, runDump},
 };
 
 void printToolHelp(std::FILE* out)
