@@ -1,16 +1,533 @@
-// dovav check: being written.
+// dovav check CONFIG: read every calibration file of every channel as channel
+// set-up reads it and report, per channel, what the files hold and which of
+// them would fail.
 
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include <sys/stat.h>
+
+#include "calibration_text.h"
 #include "commands.h"
+#include "core/context_header.h"
+#include "kzLib.h"
+#include "result_text.h"
+
+namespace {
+
+// Masks are decoded as channel set-up decodes them, so that a mask this
+// command accepts is one the library accepts: PNG, BMP and TGA only, the
+// whole file read into memory first, the same limits on size, and the same
+// refusals of files the decoder is known to mishandle.
+constexpr int kMaxMaskSide = 8192;
+constexpr long kMaxMaskFileBytes = 8192L * 8192L * 4L + (1L << 20);
+
+// A malformed file can make the decoder read buffer bytes it never wrote;
+// buffers start and grow zeroed so that such reads are at least defined.
+void* reallocZeroed(void* pointer, size_t oldSize, size_t newSize)
+{
+    auto* grown = static_cast<unsigned char*>(std::realloc(pointer, newSize));
+    if (grown && newSize > oldSize)
+        std::memset(grown + oldSize, 0, newSize - oldSize);
+    return grown;
+}
+
+}  // namespace
+
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
+#define STBI_REALLOC_SIZED(pointer, oldSize, newSize) reallocZeroed(pointer, oldSize, newSize)
+#define STBI_FREE(pointer) std::free(pointer)
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb_image.h>
 
 namespace dovav {
 
-const char kCheckUsage[] = "usage: dovav check CONFIG\n";
+const char kCheckUsage[] =
+    "usage: dovav check [-v] CONFIG\n"
+    "\n"
+    "Loads the XML configuration CONFIG, then every calibration file of every\n"
+    "channel with the library's loaders, and decodes every configured mask image\n"
+    "(PNG, BMP or TGA, at most 8192 pixels a side) as channel set-up does.\n"
+    "A static channel needs its warp map and camera (frustum) file, a dynamic one\n"
+    "its screen shape and target rectangle; masks are optional, but a configured\n"
+    "mask must load.\n"
+    "\n"
+    "Prints one row per channel:\n"
+    "  grid     columns x rows of the warp map (static) or screen shape (dynamic)\n"
+    "  masks    size of the blend, secondary blend, black-level and directional\n"
+    "           shading masks in that order; - when not configured\n"
+    "  view     static: vertical field of view in degrees, aspect ratio and\n"
+    "           position (y up) of the camera; dynamic: width x height of the\n"
+    "           target rectangle\n"
+    "  gamma    gamma, input gamma (in) and output gamma (out)\n"
+    "  files    ok, or how many of the channel's files fail\n"
+    "then one line per failing file with the loader's result code and the reason,\n"
+    "and warnings about files that load but cannot give a usable picture.\n"
+    "\n"
+    "options:\n"
+    "  -v, --verbose  also list every file that loads\n"
+    "\n"
+    "exit status: 0 if every channel would set up cleanly, 1 if a file fails or\n"
+    "the configuration cannot be read, 2 for a bad command line or a missing\n"
+    "CONFIG.\n";
 
-int runCheck(int, char**)
+namespace {
+
+constexpr size_t kCameraFields = 16;
+constexpr size_t kTargetRectFields = 27;
+constexpr double kDegreesPerRadian = 57.295779513082321;
+
+// "KZ_ERROR_FILE (3): No such file or directory"
+std::string loaderProblem(kzResult result, const char* path, const std::function<std::string()>& explain)
 {
-    std::fprintf(stderr, "dovav check: not available yet\n");
+    std::string reason;
+    if (result == KZ_ERROR_FILE)
+        reason = openProblem(path);
+    else if (result == KZ_ERROR_INVALID_DATA)
+        reason = explain();
+    if (reason.empty())
+        reason = result == KZ_ERROR_FILE ? "the file could not be read" : "not in the expected format";
+    return describeResult(result) + ": " + reason;
+}
+
+// --- Masks ---------------------------------------------------------------
+
+bool isPng(const unsigned char* data, size_t size)
+{
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    return size >= 8 && std::memcmp(data, signature, 8) == 0;
+}
+
+// Every chunk within the file and no empty image data chunk.
+bool pngChunksFit(const unsigned char* data, size_t size)
+{
+    uint64_t position = 8;
+    while (position + 12 <= size) {
+        const unsigned char* chunk = data + position;
+        const uint64_t length = uint64_t(chunk[0]) << 24 | uint64_t(chunk[1]) << 16 |
+                                uint64_t(chunk[2]) << 8 | uint64_t(chunk[3]);
+        if (position + 12 + length > size)
+            return false;
+        if (length == 0 && std::memcmp(chunk + 4, "IDAT", 4) == 0)
+            return false;
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+            return true;
+        position += 12 + length;
+    }
+    return position == size;
+}
+
+// A BMP of fewer than 16 bits a pixel (a palette) is refused.
+bool palettedBmp(const unsigned char* data, size_t size)
+{
+    if (size < 2 || data[0] != 'B' || data[1] != 'M')
+        return false;
+    if (size < 30)
+        return true;
+    const uint32_t headerSize = uint32_t(data[14]) | uint32_t(data[15]) << 8 |
+                                uint32_t(data[16]) << 16 | uint32_t(data[17]) << 24;
+    const unsigned char* bits = data + (headerSize == 12 ? 24 : 28);
+    return (unsigned(bits[0]) | unsigned(bits[1]) << 8) < 16;
+}
+
+// Whether the file can hold as many pixels as its header announces.
+bool plausibleSize(const unsigned char* data, size_t size, int width, int height)
+{
+    const uint64_t pixelsPerByte = isPng(data, size) ? 1032 * 8 : 64;
+    return uint64_t(width) * uint64_t(height) <= pixelsPerByte * (uint64_t(size) + 1024);
+}
+
+struct MaskResult {
+    int width = 0;
+    int height = 0;
+    std::string problem;  // empty if the mask loads
+};
+
+MaskResult decodeMask(const char* path)
+{
+    MaskResult mask;
+    if (mask.problem = openProblem(path); !mask.problem.empty())
+        return mask;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
+    if (!file) {
+        mask.problem = systemMessage(errno);
+        return mask;
+    }
+    std::vector<unsigned char> bytes;
+    unsigned char block[1 << 16];
+    size_t count;
+    while ((count = std::fread(block, 1, sizeof block, file.get())) > 0) {
+        if (long(bytes.size() + count) > kMaxMaskFileBytes) {
+            mask.problem = "larger than any mask the library reads (" +
+                           std::to_string(kMaxMaskFileBytes) + " bytes)";
+            return mask;
+        }
+        bytes.insert(bytes.end(), block, block + count);
+    }
+    if (std::ferror(file.get())) {
+        mask.problem = "the file could not be read";
+        return mask;
+    }
+    if (bytes.empty()) {
+        mask.problem = "the file is empty";
+        return mask;
+    }
+    const unsigned char* data = bytes.data();
+    const int size = int(bytes.size());
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    if (palettedBmp(data, bytes.size())) {
+        mask.problem = "BMP with a palette (fewer than 16 bits a pixel) is not read";
+    } else if (!stbi_info_from_memory(data, size, &width, &height, &components)) {
+        mask.problem = std::string("not a PNG, BMP or TGA image the library reads (") +
+                       stbi_failure_reason() + ")";
+    } else if (width < 1 || height < 1 || width > kMaxMaskSide || height > kMaxMaskSide) {
+        mask.problem = std::to_string(width) + "x" + std::to_string(height) +
+                       " is outside 1 to " + std::to_string(kMaxMaskSide) + " pixels a side";
+    } else if (isPng(data, bytes.size()) && !pngChunksFit(data, bytes.size())) {
+        mask.problem = "damaged PNG: a chunk reaches past the end of the file or holds no image data";
+    } else if (!plausibleSize(data, bytes.size(), width, height)) {
+        mask.problem = "damaged: " + std::to_string(bytes.size()) + " bytes cannot hold the " +
+                       std::to_string(width) + "x" + std::to_string(height) +
+                       " pixels the header announces";
+    } else if (unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &components, 4)) {
+        stbi_image_free(pixels);
+        mask.width = width;
+        mask.height = height;
+    } else {
+        mask.problem = std::string("cannot be decoded (") + stbi_failure_reason() + ")";
+    }
+    return mask;
+}
+
+// --- Channels ------------------------------------------------------------
+
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", value + 0.0);  // -0 prints as 0
+    return text;
+}
+
+std::string gridSize(const kzMesh& mesh)
+{
+    return std::to_string(mesh.width) + "x" + std::to_string(mesh.height);
+}
+
+double distance(kzVec3f a, kzVec3f b)
+{
+    return std::sqrt(double(a.x - b.x) * (a.x - b.x) + double(a.y - b.y) * (a.y - b.y) +
+                     double(a.z - b.z) * (a.z - b.z));
+}
+
+struct FileCheck {
+    const char* label;
+    const char* path;     // empty: not configured
+    std::string problem;  // empty: loads
+};
+
+struct ChannelCheck {
+    uint32_t channel = 0;
+    const kzConfigurationData* configuration = nullptr;
+    std::string grid = "-";
+    std::string masks;
+    std::string view = "-";
+    std::vector<FileCheck> files;
+    std::vector<std::string> warnings;
+
+    size_t failures() const
+    {
+        size_t count = 0;
+        for (const FileCheck& file : files)
+            count += !file.problem.empty();
+        return count;
+    }
+};
+
+// A file the channel's type needs; false (and the problem noted) if the
+// configuration does not name it.
+bool required(FileCheck& file, const char* attribute)
+{
+    if (file.path[0] != '\0')
+        return true;
+    file.problem = std::string("not configured (") + attribute + " attribute)";
+    return false;
+}
+
+void checkStatic(const kzConfigurationData& configuration, ChannelCheck& check)
+{
+    FileCheck camera{"camera", configuration.frustum, {}};
+    if (required(camera, "frustum")) {
+        kzCamera loaded{};
+        if (kzResult result = kzLoadCameraFromFile(camera.path, &loaded); result != KZ_OK) {
+            camera.problem = loaderProblem(result, camera.path,
+                                           [&] { return explainDataLineFile(camera.path, kCameraFields); });
+        } else {
+            const kzVec3f& p = loaded.position;
+            check.view = "fov " + number(loaded.fovY * kDegreesPerRadian) + ", aspect " +
+                         number(loaded.aspect) + ", at (" + number(p.x) + ", " + number(p.y) +
+                         ", " + number(p.z) + ")";
+            if (!std::isfinite(loaded.aspect) || !std::isfinite(loaded.shiftX) ||
+                !std::isfinite(loaded.shiftY) || loaded.fovY <= 0.0f || loaded.aspect <= 0.0f)
+                check.warnings.push_back("camera " + std::string(camera.path) +
+                                         " has an empty or inverted frustum (left " +
+                                         number(loaded.left) + ", right " + number(loaded.right) +
+                                         ", bottom " + number(loaded.bottom) + ", top " +
+                                         number(loaded.top) + ")");
+        }
+    }
+    check.files.push_back(camera);
+
+    FileCheck warpmap{"warp map", configuration.warpmap, {}};
+    if (required(warpmap, "warpmap")) {
+        kzMesh mesh;
+        if (kzResult result = kzLoadWarpmapFromFile(warpmap.path, &mesh, 0, 0); result != KZ_OK) {
+            warpmap.problem = loaderProblem(result, warpmap.path,
+                                            [&] { return explainMeshFile(warpmap.path, MeshFile::Warpmap); });
+            check.grid = "FAIL";
+        } else {
+            check.grid = gridSize(mesh);
+            if (mesh.width < 2 || mesh.height < 2)
+                check.warnings.push_back("warp map " + std::string(warpmap.path) + " is a " +
+                                         gridSize(mesh) + " grid, which covers no area");
+        }
+    }
+    check.files.push_back(warpmap);
+
+    if (configuration.shape[0] != '\0' || configuration.target[0] != '\0')
+        check.warnings.push_back("the screen shape and target rectangle are not used by a static channel");
+}
+
+void checkDynamic(const kzConfigurationData& configuration, ChannelCheck& check)
+{
+    // Set-up goes on without a target rectangle, but then the channel has no view to draw.
+    FileCheck target{"target rectangle", configuration.target, {}};
+    if (required(target, "target")) {
+        kzTargetRect rect{};
+        if (kzResult result = kzLoadTargetRectFromFile(target.path, &rect); result != KZ_OK) {
+            target.problem = loaderProblem(result, target.path,
+                                           [&] { return explainDataLineFile(target.path, kTargetRectFields); });
+        } else {
+            const double width = distance(rect.corners[1], rect.corners[3]);
+            const double height = distance(rect.corners[1], rect.corners[0]);
+            check.view = "target " + number(width) + " x " + number(height);
+            if (!(width > 0.0) || !(height > 0.0))
+                check.warnings.push_back("target rectangle " + std::string(target.path) +
+                                         " has no area");
+        }
+    }
+    check.files.push_back(target);
+
+    FileCheck shape{"screen shape", configuration.shape, {}};
+    if (required(shape, "shape")) {
+        kzMesh mesh;
+        if (kzResult result = kzLoadScreenShapeFromFile(shape.path, &mesh, 0); result != KZ_OK) {
+            shape.problem = loaderProblem(result, shape.path,
+                                          [&] { return explainMeshFile(shape.path, MeshFile::ScreenShape); });
+            check.grid = "FAIL";
+        } else {
+            check.grid = gridSize(mesh);
+            if (mesh.width < 2 || mesh.height < 2)
+                check.warnings.push_back("screen shape " + std::string(shape.path) + " is a " +
+                                         gridSize(mesh) + " grid, which covers no area");
+        }
+    }
+    check.files.push_back(shape);
+
+    if (configuration.warpmap[0] != '\0' || configuration.frustum[0] != '\0')
+        check.warnings.push_back("the warp map and camera file are not used by a dynamic channel");
+}
+
+void checkMasks(const kzConfigurationData& configuration, ChannelCheck& check)
+{
+    const struct {
+        const char* label;
+        const char* path;
+    } masks[] = {
+        {"blend mask", configuration.blending},
+        {"secondary blend mask", configuration.secondaryBlending},
+        {"black-level mask", configuration.blacklevel},
+        {"directional shading", configuration.directionalShading},
+    };
+    for (const auto& mask : masks) {
+        if (!check.masks.empty())
+            check.masks += "/";
+        if (mask.path[0] == '\0') {
+            check.masks += "-";
+            continue;
+        }
+        const MaskResult decoded = decodeMask(mask.path);
+        check.masks += decoded.problem.empty()
+                           ? std::to_string(decoded.width) + "x" + std::to_string(decoded.height)
+                           : "FAIL";
+        check.files.push_back({mask.label, mask.path, decoded.problem});
+    }
+}
+
+ChannelCheck checkChannel(uint32_t channel, const kzConfigurationData& configuration)
+{
+    ChannelCheck check;
+    check.channel = channel;
+    check.configuration = &configuration;
+    switch (configuration.type) {
+    case KZ_CORRECTION_STATIC: checkStatic(configuration, check); break;
+    case KZ_CORRECTION_DYNAMIC: checkDynamic(configuration, check); break;
+    default:
+        check.files.push_back({"correction type", "",
+                               "unknown type " + std::to_string(configuration.type) +
+                                   " (0 static, 1 dynamic)"});
+        break;
+    }
+    checkMasks(configuration, check);
+    return check;
+}
+
+const char* typeName(int32_t type)
+{
+    switch (type) {
+    case KZ_CORRECTION_STATIC: return "static";
+    case KZ_CORRECTION_DYNAMIC: return "dynamic";
+    default: return "unknown";
+    }
+}
+
+void printTable(const std::vector<ChannelCheck>& checks)
+{
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"channel", "type", "grid", "masks", "view", "gamma", "in", "out", "files"});
+    for (const ChannelCheck& check : checks) {
+        const kzConfigurationData& configuration = *check.configuration;
+        const size_t failures = check.failures();
+        rows.push_back({std::to_string(check.channel), typeName(configuration.type), check.grid,
+                        check.masks, check.view, number(configuration.gamma),
+                        number(configuration.inputGamma), number(configuration.outputGamma),
+                        failures == 0 ? "ok"
+                                      : std::to_string(failures) + " of " +
+                                            std::to_string(check.files.size()) + " failed"});
+    }
+    std::vector<size_t> widths(rows[0].size(), 0);
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size())
+                line += std::string(widths[i] - row[i].size() + 2, ' ');
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+}  // namespace
+
+int runCheck(int argc, char** argv)
+{
+    bool verbose = false;
+    const char* path = nullptr;
+    bool options = true;
+    for (int i = 0; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (options && std::strcmp(argument, "--") == 0) {
+            options = false;
+        } else if (options && (std::strcmp(argument, "-v") == 0 || std::strcmp(argument, "--verbose") == 0)) {
+            verbose = true;
+        } else if (options && argument[0] == '-' && argument[1] != '\0') {
+            std::fprintf(stderr, "dovav check: unknown option '%s' (see dovav check --help)\n", argument);
+            return kExitUsage;
+        } else if (path) {
+            std::fprintf(stderr, "dovav check: expected one configuration file (see dovav check --help)\n");
+            return kExitUsage;
+        } else {
+            path = argument;
+        }
+    }
+    if (!path) {
+        std::fprintf(stderr, "dovav check: expected one configuration file (see dovav check --help)\n");
+        return kExitUsage;
+    }
+    struct stat status;
+    if (::stat(path, &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fprintf(stderr, "dovav check: %s: %s\n", path, systemMessage(EISDIR).c_str());
+        return kExitUsage;
+    }
+
+    // The channel table is all the check needs from a context: a bare header
+    // of the reserved Direct3D kind, which no back-end entry point takes for its own.
+    kzContextHeader context(KZ_CONTEXT_D3D9);
+    const kzResult loaded = kzLoadConfigurationFromFile(&context, path);
+    char message[kzErrorStringSize + 1] = {};
+    kzGetErrorString(&context, message, sizeof message - 1);
+    if (loaded != KZ_OK) {
+        std::fprintf(stderr, "dovav check: %s: %s: %s\n", path, describeResult(loaded).c_str(), message);
+        return loaded == KZ_ERROR_FILE ? kExitUsage : kExitFailure;
+    }
+
+    std::printf("configuration %s\n", path);
+    if (context.configurations.empty()) {
+        std::printf("no channels configured\n");
+        return kExitFailure;
+    }
+    std::vector<ChannelCheck> checks;
+    for (const auto& [channel, configuration] : context.configurations)
+        checks.push_back(checkChannel(channel, configuration));
+    printTable(checks);
+
+    // A path that did not fit is dropped from the table, so the file it
+    // names would never be loaded.
+    const bool configurationProblem = message[0] != '\0';
+    size_t failedChannels = 0;
+    bool headed = false;
+    auto line = [&](const std::string& text) {
+        if (!headed)
+            std::printf("\n");
+        headed = true;
+        std::printf("%s\n", text.c_str());
+    };
+    if (configurationProblem)
+        line(std::string("configuration: ") + message);
+    for (const ChannelCheck& check : checks) {
+        const std::string prefix = "channel " + std::to_string(check.channel) + ": ";
+        for (const FileCheck& file : check.files) {
+            const std::string named = prefix + file.label + (file.path[0] ? " " : "") + file.path;
+            if (!file.problem.empty())
+                line(named + ": " + file.problem);
+            else if (verbose)
+                line(named + ": ok");
+        }
+        for (const std::string& warning : check.warnings)
+            line(prefix + "warning: " + warning);
+        failedChannels += check.failures() > 0;
+    }
+
+    std::printf("\n");
+    if (failedChannels == 0 && !configurationProblem) {
+        std::printf("all %zu channel(s) would set up cleanly\n", checks.size());
+        return kExitOk;
+    }
+    if (failedChannels == 0)
+        std::printf("every file loads, but the configuration has a problem\n");
+    else
+        std::printf("%zu of %zu channel(s) would not set up cleanly\n", failedChannels, checks.size());
     return kExitFailure;
 }
 
