@@ -50,6 +50,7 @@
 // Vulkan samples masks as sRGB and reads opaque black outside the scene and
 // the masks; OpenGL samples masks as stored and clamps to the edge texel.
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -72,6 +73,7 @@ namespace dovav {
 const char kRenderUsage[] =
     "usage: dovav render CONFIG [--backend opengl|vulkan] [--channel N | --all]\n"
     "                    [--eye X,Y,Z] [--size WxH] [--out DIR]\n"
+    "                    [--passes LIST] [--scene pattern|white]\n"
     "\n"
     "Draws each selected channel's corrected output of a built-in test scene,\n"
     "headless (Mesa's software rasterisers when there is no GPU), and writes\n"
@@ -84,7 +86,10 @@ const char kRenderUsage[] =
     "azimuths labelled above the lines of elevation 0, +-30 and +-60,\n"
     "elevations labelled on every 30-degree meridian, colour bars and a grey\n"
     "wedge just below the horizon. Azimuth grows to the right and the labels\n"
-    "read upright when nothing is mirrored or flipped.\n"
+    "read upright when nothing is mirrored or flipped. With --scene white the\n"
+    "scene is uniform white instead, so the output shows what the correction\n"
+    "multiplies it by: with --passes blend, for instance, the blend mask after\n"
+    "the configured gamma.\n"
     "\n"
     "options:\n"
     "  --backend opengl|vulkan  graphics interface (default opengl)\n"
@@ -94,6 +99,13 @@ const char kRenderUsage[] =
     "                           it, static ones keep their camera (default 0,0,0)\n"
     "  --size WxH               output size in pixels (default 1280x800)\n"
     "  --out DIR                output directory, created if missing (default out)\n"
+    "  --passes LIST            correction passes to keep on, comma-separated from\n"
+    "                           warp, blend, black, secondary and shading (default\n"
+    "                           all); the others are switched off once each channel\n"
+    "                           is set up. A pass without a configured or loadable\n"
+    "                           file stays off\n"
+    "  --scene pattern|white    what the correction is applied to: the test scene\n"
+    "                           (default) or uniform white\n"
     "\n"
     "exit status: 0 every channel rendered; 1 a channel could not be set up or\n"
     "drawn (the others are still rendered), the configuration does not load or\n"
@@ -104,6 +116,20 @@ namespace {
 constexpr unsigned kLargestSide = 16384;
 constexpr unsigned kOverviewGap = 8;
 
+struct PassName {
+    const char* name;
+    kzCorrectionPassType pass;
+};
+
+constexpr PassName kPassNames[] = {
+    {"warp", KZ_CORRECTION_PASS_WARPING},
+    {"blend", KZ_CORRECTION_PASS_BLENDING},
+    {"black", KZ_CORRECTION_PASS_BLACKLEVEL},
+    {"secondary", KZ_CORRECTION_PASS_SECONDARY_BLENDING},
+    {"shading", KZ_CORRECTION_PASS_DIRECTIONAL_SHADING},
+};
+constexpr size_t kPassCount = sizeof kPassNames / sizeof kPassNames[0];
+
 struct Options {
     const char* config = nullptr;
     bool vulkan = false;
@@ -113,6 +139,8 @@ struct Options {
     unsigned width = 1280;
     unsigned height = 800;
     std::string out = "out";
+    bool passes[kPassCount] = {true, true, true, true, true};  // in kPassNames order
+    render::Scene scene = render::Scene::Pattern;
 };
 
 int usageError(const std::string& message)
@@ -159,6 +187,34 @@ bool parseSize(const char* text, unsigned& width, unsigned& height)
            width > 0 && height > 0;
 }
 
+// Names from kPassNames, separated by commas; false with the offending name in
+// `unknown` for an empty or unknown one.
+bool parsePasses(const char* text, bool passes[kPassCount], std::string& unknown)
+{
+    bool chosen[kPassCount] = {};
+    const char* at = text;
+    for (;;) {
+        const char* comma = std::strchr(at, ',');
+        const std::string name = comma ? std::string(at, comma) : std::string(at);
+        bool known = false;
+        for (size_t i = 0; i < kPassCount; ++i) {
+            if (name == kPassNames[i].name) {
+                chosen[i] = true;
+                known = true;
+            }
+        }
+        if (!known) {
+            unknown = name;
+            return false;
+        }
+        if (!comma)
+            break;
+        at = comma + 1;
+    }
+    std::copy(chosen, chosen + kPassCount, passes);
+    return true;
+}
+
 // Returns kExitOk, or the status after reporting the problem.
 int parseOptions(int argc, char** argv, Options& options)
 {
@@ -185,7 +241,8 @@ int parseOptions(int argc, char** argv, Options& options)
             options.all = true;
             continue;
         }
-        if (name != "--backend" && name != "--channel" && name != "--eye" && name != "--size" && name != "--out")
+        if (name != "--backend" && name != "--channel" && name != "--eye" && name != "--size" && name != "--out" &&
+            name != "--passes" && name != "--scene")
             return usageError("unknown option '" + name + "'");
         if (!value) {
             if (i + 1 >= argc)
@@ -211,6 +268,20 @@ int parseOptions(int argc, char** argv, Options& options)
             if (!parseSize(value, options.width, options.height))
                 return usageError("--size takes WxH with sides from 1 to " + std::to_string(kLargestSide) +
                                   ", not '" + std::string(value) + "'");
+        } else if (name == "--passes") {
+            std::string unknown;
+            if (!parsePasses(value, options.passes, unknown)) {
+                const std::string problem = unknown.empty() ? "an empty pass name" : "unknown pass '" + unknown + "'";
+                return usageError("--passes: " + problem + " in '" + value +
+                                  "'; the passes are warp, blend, black, secondary and shading");
+            }
+        } else if (name == "--scene") {
+            if (std::strcmp(value, "pattern") == 0)
+                options.scene = render::Scene::Pattern;
+            else if (std::strcmp(value, "white") == 0)
+                options.scene = render::Scene::White;
+            else
+                return usageError("--scene takes pattern or white, not '" + std::string(value) + "'");
         } else {
             if (*value == '\0')
                 return usageError("--out needs a directory");
@@ -271,13 +342,22 @@ kzVec3f offset(kzVec3f v, float d)
 }
 
 // Renders one channel into `image`; false after reporting why it cannot be.
-bool renderChannel(render::Backend& backend, unsigned channel, kzVec3f eye, render::Image& image,
+bool renderChannel(render::Backend& backend, unsigned channel, const Options& options, render::Image& image,
                    bool& dynamic)
 {
     void* context = backend.context();
     kzResult result = backend.activate(channel);
     if (result != KZ_OK) {
         std::fprintf(stderr, "dovav render: channel %u: set-up failed: %s\n", channel,
+                     resultText(result, context).c_str());
+        return false;
+    }
+    for (size_t i = 0; i < kPassCount && result == KZ_OK; ++i) {
+        if (!options.passes[i])
+            result = backend.setPass(kPassNames[i].pass, false);
+    }
+    if (result != KZ_OK) {
+        std::fprintf(stderr, "dovav render: channel %u: cannot switch passes off: %s\n", channel,
                      resultText(result, context).c_str());
         return false;
     }
@@ -292,9 +372,9 @@ bool renderChannel(render::Backend& backend, unsigned channel, kzVec3f eye, rend
     // camera moves with the eye while a static one stays where its file put it.
     kzCamera probe = unwrittenCamera();
     kzCamera camera = unwrittenCamera();
-    result = backend.preDraw(offset(eye, 1.0f), &probe);
+    result = backend.preDraw(offset(options.eye, 1.0f), &probe);
     if (result == KZ_OK)
-        result = backend.preDraw(eye, &camera);
+        result = backend.preDraw(options.eye, &camera);
     if (result != KZ_OK) {
         std::fprintf(stderr, "dovav render: channel %u: PreDraw failed: %s\n", channel,
                      resultText(result, context).c_str());
@@ -308,7 +388,7 @@ bool renderChannel(render::Backend& backend, unsigned channel, kzVec3f eye, rend
     dynamic = std::memcmp(&probe.position, &camera.position, sizeof camera.position) != 0;
 
     try {
-        result = backend.draw(camera, image);
+        result = backend.draw(camera, options.scene, image);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "dovav render: channel %u: %s\n", channel, failure.what());
         return false;
@@ -401,7 +481,7 @@ int renderChannels(const Options& options)
     for (unsigned channel : selected) {
         render::Image image;
         bool dynamic = false;
-        if (!renderChannel(*backend, channel, options.eye, image, dynamic)) {
+        if (!renderChannel(*backend, channel, options, image, dynamic)) {
             status = kExitFailure;
             continue;
         }

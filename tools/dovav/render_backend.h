@@ -19,6 +19,12 @@ struct Image {
     std::vector<uint8_t> rgb;
 };
 
+// What the scene image holds before the correction reads it.
+enum class Scene {
+    Pattern,  // the labelled test scene as the channel camera sees it
+    White,    // every pixel 1.0, so the output shows the correction's own factors
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -28,11 +34,13 @@ public:
     virtual kzResult loadConfiguration(const char* path) = 0;
     virtual kzResult activate(unsigned channel) = 0;
     virtual kzResult preDraw(kzVec3f eye, kzCamera* camera) = 0;
-    // Renders the test scene as `camera` sees it into the scene image, runs the
-    // active channel's correction into the output and reads it back. Returns
-    // PostDraw's result; failures of the back-end's own objects throw
+    // Switches a correction pass of the active channel on or off.
+    virtual kzResult setPass(kzCorrectionPassType pass, bool enable) = 0;
+    // Fills the scene image (the test scene as `camera` sees it, or white),
+    // runs the active channel's correction into the output and reads it back.
+    // Returns PostDraw's result; failures of the back-end's own objects throw
     // std::runtime_error.
-    virtual kzResult draw(const kzCamera& camera, Image& output) = 0;
+    virtual kzResult draw(const kzCamera& camera, Scene scene, Image& output) = 0;
 };
 
 // Null, with the reason in `error`, when the graphics interface is unavailable.

@@ -167,20 +167,29 @@ public:
 
     kzResult preDraw(kzVec3f eye, kzCamera* camera) override { return kzPreDrawOpenGL_1(kz_, eye, camera); }
 
-    kzResult draw(const kzCamera& camera, Image& output) override
+    kzResult setPass(kzCorrectionPassType pass, bool enable) override
     {
-        float unprojection[16];
-        if (!sceneUnprojection(camera, false, unprojection))
-            throw std::runtime_error("the channel's camera gives no invertible view");
+        return kzSetCorrectionPassOpenGL(kz_, pass, enable);
+    }
 
+    kzResult draw(const kzCamera& camera, Scene scene, Image& output) override
+    {
         scene_->bind();
-        glUseProgram(program_);
-        glUniformMatrix4fv(inverseViewProjection_, 1, GL_FALSE, unprojection);
-        glUniform2f(viewportSize_, float(width_), float(height_));
-        glBindVertexArray(vertexArray_);
-        glDrawArrays(GL_TRIANGLES, 0, 3);
-        glBindVertexArray(0);
-        glUseProgram(0);
+        if (scene == Scene::White) {
+            glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        } else {
+            float unprojection[16];
+            if (!sceneUnprojection(camera, false, unprojection))
+                throw std::runtime_error("the channel's camera gives no invertible view");
+            glUseProgram(program_);
+            glUniformMatrix4fv(inverseViewProjection_, 1, GL_FALSE, unprojection);
+            glUniform2f(viewportSize_, float(width_), float(height_));
+            glBindVertexArray(vertexArray_);
+            glDrawArrays(GL_TRIANGLES, 0, 3);
+            glBindVertexArray(0);
+            glUseProgram(0);
+        }
 
         output_->bind();
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

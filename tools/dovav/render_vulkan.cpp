@@ -99,16 +99,21 @@ public:
 
     kzResult preDraw(kzVec3f eye, kzCamera* camera) override { return kzPreDrawVulkan_1(kz_, eye, camera); }
 
-    kzResult draw(const kzCamera& camera, Image& output) override
+    kzResult setPass(kzCorrectionPassType pass, bool enable) override
+    {
+        return kzSetCorrectionPassVulkan(kz_, pass, enable);
+    }
+
+    kzResult draw(const kzCamera& camera, Scene scene, Image& output) override
     {
         SceneView view{};
         // Vulkan's window y points down: with clip y negated, the top of the view lands in
         // row 0 of the scene image, which the correction samples at v = 0.
-        if (!sceneUnprojection(camera, true, view.inverseViewProjection))
+        if (scene == Scene::Pattern && !sceneUnprojection(camera, true, view.inverseViewProjection))
             throw std::runtime_error("the channel's camera gives no invertible view");
         view.viewportSize[0] = float(width_);
         view.viewportSize[1] = float(height_);
-        recordScene(view);
+        recordScene(view, scene);
         device_->submitAndWait(commands_);
 
         VkCommandBuffer correction = VK_NULL_HANDLE;
@@ -272,7 +277,9 @@ private:
               "vkCreateGraphicsPipelines");
     }
 
-    void recordScene(const SceneView& view)
+    // A white scene is cleared inside the same pass, which keeps its layout
+    // change and its ordering against the correction.
+    void recordScene(const SceneView& view, Scene scene)
     {
         const VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO, nullptr,
                                              VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT, nullptr};
@@ -280,9 +287,15 @@ private:
         const VkRenderPassBeginInfo pass{VK_STRUCTURE_TYPE_RENDER_PASS_BEGIN_INFO, nullptr, renderPass_,
                                          framebuffer_, {{0, 0}, {width_, height_}}, 0, nullptr};
         vkCmdBeginRenderPass(commands_, &pass, VK_SUBPASS_CONTENTS_INLINE);
-        vkCmdBindPipeline(commands_, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline_);
-        vkCmdPushConstants(commands_, layout_, VK_SHADER_STAGE_FRAGMENT_BIT, 0, sizeof view, &view);
-        vkCmdDraw(commands_, 3, 1, 0, 0);
+        if (scene == Scene::White) {
+            const VkClearAttachment white{VK_IMAGE_ASPECT_COLOR_BIT, 0, {{{1.0f, 1.0f, 1.0f, 1.0f}}}};
+            const VkClearRect all{{{0, 0}, {width_, height_}}, 0, 1};
+            vkCmdClearAttachments(commands_, 1, &white, 1, &all);
+        } else {
+            vkCmdBindPipeline(commands_, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline_);
+            vkCmdPushConstants(commands_, layout_, VK_SHADER_STAGE_FRAGMENT_BIT, 0, sizeof view, &view);
+            vkCmdDraw(commands_, 3, 1, 0, 0);
+        }
         vkCmdEndRenderPass(commands_);
         check(vkEndCommandBuffer(commands_), "vkEndCommandBuffer");
     }
