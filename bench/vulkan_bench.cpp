@@ -207,14 +207,6 @@ private:
         check(vkCreateRenderPass(device_.device(), &info, nullptr, &renderPass_), "vkCreateRenderPass");
     }
 
-    VkShaderModule createModule(const uint32_t* code, size_t size)
-    {
-        const VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO, nullptr, 0, size, code};
-        VkShaderModule module = VK_NULL_HANDLE;
-        check(vkCreateShaderModule(device_.device(), &info, nullptr, &module), "vkCreateShaderModule");
-        return module;
-    }
-
     void createPipeline(uint32_t width, uint32_t height)
     {
         const VkDevice vk = device_.device();
@@ -232,64 +224,18 @@ private:
         layout.pSetLayouts = &setLayout_;
         check(vkCreatePipelineLayout(vk, &layout, nullptr, &pipelineLayout_), "vkCreatePipelineLayout");
 
-        const VkShaderModule vertex = createModule(plainCopy_vert, sizeof plainCopy_vert);
-        const VkShaderModule fragment = createModule(plainCopy_frag, sizeof plainCopy_frag);
-        VkPipelineShaderStageCreateInfo stages[2] = {};
-        for (VkPipelineShaderStageCreateInfo& stage : stages) {
-            stage.sType = VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO;
-            stage.pName = "main";
+        VkShaderModule vertex = VK_NULL_HANDLE;
+        VkShaderModule fragment = VK_NULL_HANDLE;
+        try {
+            vertex = headless::createShaderModule(vk, plainCopy_vert, sizeof plainCopy_vert);
+            fragment = headless::createShaderModule(vk, plainCopy_frag, sizeof plainCopy_frag);
+            pipeline_ =
+                headless::createFullScreenPipeline(vk, renderPass_, pipelineLayout_, vertex, fragment, width, height);
+        } catch (const std::exception& failure) {
+            fail(failure.what());
         }
-        stages[0].stage = VK_SHADER_STAGE_VERTEX_BIT;
-        stages[0].module = vertex;
-        stages[1].stage = VK_SHADER_STAGE_FRAGMENT_BIT;
-        stages[1].module = fragment;
-
-        VkPipelineVertexInputStateCreateInfo vertexInput{};
-        vertexInput.sType = VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO;
-        VkPipelineInputAssemblyStateCreateInfo inputAssembly{};
-        inputAssembly.sType = VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO;
-        inputAssembly.topology = VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST;
-        const VkViewport viewport{0.0f, 0.0f, float(width), float(height), 0.0f, 1.0f};
-        const VkRect2D scissor{{0, 0}, {width, height}};
-        VkPipelineViewportStateCreateInfo viewportState{};
-        viewportState.sType = VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO;
-        viewportState.viewportCount = 1;
-        viewportState.pViewports = &viewport;
-        viewportState.scissorCount = 1;
-        viewportState.pScissors = &scissor;
-        VkPipelineRasterizationStateCreateInfo rasterization{};
-        rasterization.sType = VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO;
-        rasterization.polygonMode = VK_POLYGON_MODE_FILL;
-        rasterization.cullMode = VK_CULL_MODE_NONE;
-        rasterization.frontFace = VK_FRONT_FACE_CLOCKWISE;
-        rasterization.lineWidth = 1.0f;
-        VkPipelineMultisampleStateCreateInfo multisample{};
-        multisample.sType = VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO;
-        multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
-        VkPipelineColorBlendAttachmentState blendAttachment{};
-        blendAttachment.colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
-                                         VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
-        VkPipelineColorBlendStateCreateInfo blend{};
-        blend.sType = VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO;
-        blend.attachmentCount = 1;
-        blend.pAttachments = &blendAttachment;
-
-        VkGraphicsPipelineCreateInfo info{};
-        info.sType = VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO;
-        info.stageCount = 2;
-        info.pStages = stages;
-        info.pVertexInputState = &vertexInput;
-        info.pInputAssemblyState = &inputAssembly;
-        info.pViewportState = &viewportState;
-        info.pRasterizationState = &rasterization;
-        info.pMultisampleState = &multisample;
-        info.pColorBlendState = &blend;
-        info.layout = pipelineLayout_;
-        info.renderPass = renderPass_;
-        const VkResult result = vkCreateGraphicsPipelines(vk, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline_);
         vkDestroyShaderModule(vk, vertex, nullptr);
         vkDestroyShaderModule(vk, fragment, nullptr);
-        check(result, "vkCreateGraphicsPipelines");
     }
 
     headless::VulkanDevice& device_;

@@ -196,14 +196,6 @@ private:
         check(vkCreateFramebuffer(device_->device(), &framebuffer, nullptr, &framebuffer_), "vkCreateFramebuffer");
     }
 
-    VkShaderModule createModule(const uint32_t* code, size_t size)
-    {
-        const VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO, nullptr, 0, size, code};
-        VkShaderModule module = VK_NULL_HANDLE;
-        check(vkCreateShaderModule(device_->device(), &info, nullptr, &module), "vkCreateShaderModule");
-        return module;
-    }
-
     void createPipeline()
     {
         const VkDevice device = device_->device();
@@ -222,59 +214,12 @@ private:
                 vkDestroyShaderModule(device, fragment, nullptr);
             }
         } modules{device};
-        modules.vertex = createModule(dovavScenePattern_450_vert, sizeof dovavScenePattern_450_vert);
-        modules.fragment = createModule(dovavScenePattern_450_frag, sizeof dovavScenePattern_450_frag);
-
-        const VkPipelineShaderStageCreateInfo stages[] = {
-            {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO, nullptr, 0, VK_SHADER_STAGE_VERTEX_BIT,
-             modules.vertex, "main", nullptr},
-            {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO, nullptr, 0, VK_SHADER_STAGE_FRAGMENT_BIT,
-             modules.fragment, "main", nullptr},
-        };
-        VkPipelineVertexInputStateCreateInfo vertexInput{};
-        vertexInput.sType = VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO;
-        VkPipelineInputAssemblyStateCreateInfo inputAssembly{};
-        inputAssembly.sType = VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO;
-        inputAssembly.topology = VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST;
-        const VkViewport viewport{0.0f, 0.0f, float(width_), float(height_), 0.0f, 1.0f};
-        const VkRect2D scissor{{0, 0}, {width_, height_}};
-        VkPipelineViewportStateCreateInfo viewportState{};
-        viewportState.sType = VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO;
-        viewportState.viewportCount = 1;
-        viewportState.pViewports = &viewport;
-        viewportState.scissorCount = 1;
-        viewportState.pScissors = &scissor;
-        VkPipelineRasterizationStateCreateInfo rasterization{};
-        rasterization.sType = VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO;
-        rasterization.polygonMode = VK_POLYGON_MODE_FILL;
-        rasterization.cullMode = VK_CULL_MODE_NONE;
-        rasterization.frontFace = VK_FRONT_FACE_COUNTER_CLOCKWISE;
-        rasterization.lineWidth = 1.0f;
-        VkPipelineMultisampleStateCreateInfo multisample{};
-        multisample.sType = VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO;
-        multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
-        VkPipelineColorBlendAttachmentState blendAttachment{};
-        blendAttachment.colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
-                                         VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
-        VkPipelineColorBlendStateCreateInfo blend{};
-        blend.sType = VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO;
-        blend.attachmentCount = 1;
-        blend.pAttachments = &blendAttachment;
-
-        VkGraphicsPipelineCreateInfo info{};
-        info.sType = VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO;
-        info.stageCount = 2;
-        info.pStages = stages;
-        info.pVertexInputState = &vertexInput;
-        info.pInputAssemblyState = &inputAssembly;
-        info.pViewportState = &viewportState;
-        info.pRasterizationState = &rasterization;
-        info.pMultisampleState = &multisample;
-        info.pColorBlendState = &blend;
-        info.layout = layout_;
-        info.renderPass = renderPass_;
-        check(vkCreateGraphicsPipelines(device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline_),
-              "vkCreateGraphicsPipelines");
+        modules.vertex =
+            headless::createShaderModule(device, dovavScenePattern_450_vert, sizeof dovavScenePattern_450_vert);
+        modules.fragment =
+            headless::createShaderModule(device, dovavScenePattern_450_frag, sizeof dovavScenePattern_450_frag);
+        pipeline_ = headless::createFullScreenPipeline(device, renderPass_, layout_, modules.vertex, modules.fragment,
+                                                       width_, height_);
     }
 
     // A white scene is cleared inside the same pass, which keeps its layout

@@ -7,6 +7,7 @@
 // thread. Images hold a reference to their device and must be destroyed first.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -154,5 +155,12 @@ private:
     VkDeviceMemory memory_ = VK_NULL_HANDLE;
     VkImageView view_ = VK_NULL_HANDLE;
 };
+
+// A shader module from SPIR-V `words`, `bytes` long; throws std::runtime_error on failure.
+VkShaderModule createShaderModule(VkDevice device, const uint32_t* words, size_t bytes);
+// A full-screen pass without vertex input, culling or blending; the modules stay the caller's. Throws on failure.
+VkPipeline createFullScreenPipeline(VkDevice device, VkRenderPass renderPass, VkPipelineLayout layout,
+                                    VkShaderModule vertex, VkShaderModule fragment, uint32_t width,
+                                    uint32_t height);
 
 }  // namespace headless
