@@ -144,6 +144,7 @@ expect 0 "usage: dovav dump" "$dovav" dump --help
 expect 2 "expected a configuration file and an output file" "$dovav" dump "$scratch/static.xml"
 expect 2 "No such file or directory" "$dovav" dump "$scratch/missing.xml" "$scratch/out.txt"
 expect 2 "--size expects WIDTHxHEIGHT" "$dovav" dump --size 1920 "$scratch/static.xml" "$scratch/out.txt"
+expect 2 "--size expects WIDTHxHEIGHT" "$dovav" dump --size -1x-1 "$scratch/static.xml" "$scratch/out.txt"
 expect 2 "unknown option '--bogus'" "$dovav" dump --bogus "$scratch/static.xml" "$scratch/out.txt"
 
 # Example calibrations, when they are there.

@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include "arguments.h"
 #include "calibration_text.h"
 #include "commands.h"
 #include "core/context_header.h"
@@ -442,29 +443,21 @@ void printTable(const std::vector<ChannelCheck>& checks)
 
 int runCheck(int argc, char** argv)
 {
+    static const char kExpected[] = "expected one configuration file";
+    Arguments arguments("check", argc, argv);
     bool verbose = false;
-    const char* path = nullptr;
-    bool options = true;
-    for (int i = 0; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (options && std::strcmp(argument, "--") == 0) {
-            options = false;
-        } else if (options && (std::strcmp(argument, "-v") == 0 || std::strcmp(argument, "--verbose") == 0)) {
+    std::vector<const char*> paths;
+    while (!arguments.done()) {
+        if (arguments.takeEndOfOptions())
+            continue;
+        if (arguments.takeFlag("-v") || arguments.takeFlag("--verbose"))
             verbose = true;
-        } else if (options && argument[0] == '-' && argument[1] != '\0') {
-            std::fprintf(stderr, "dovav check: unknown option '%s' (see dovav check --help)\n", argument);
+        else if (!arguments.takePath(paths, 1, kExpected))
             return kExitUsage;
-        } else if (path) {
-            std::fprintf(stderr, "dovav check: expected one configuration file (see dovav check --help)\n");
-            return kExitUsage;
-        } else {
-            path = argument;
-        }
     }
-    if (!path) {
-        std::fprintf(stderr, "dovav check: expected one configuration file (see dovav check --help)\n");
-        return kExitUsage;
-    }
+    if (paths.size() != 1)
+        return arguments.usageError(kExpected);
+    const char* path = paths[0];
     struct stat status;
     if (::stat(path, &status) == 0 && S_ISDIR(status.st_mode)) {
         std::fprintf(stderr, "dovav check: %s: %s\n", path, systemMessage(EISDIR).c_str());

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "arguments.h"
 #include "commands.h"
 #include "gl_harness.h"
 #include "kzLib.h"
@@ -151,45 +152,35 @@ struct ContextDeleter {
 
 }  // namespace
 
+// Any size a projector or a texture could have.
+constexpr unsigned kLargestDumpSide = 65536;
+
 int runDump(int argc, char** argv)
 {
+    static const char kExpected[] = "expected a configuration file and an output file";
+    Arguments arguments("dump", argc, argv);
     unsigned width = 0;
     unsigned height = 0;
-    const char* paths[2] = {};
-    int pathCount = 0;
-    bool options = true;
-    for (int i = 0; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (options && std::strcmp(argument, "--") == 0) {
-            options = false;
-        } else if (options && std::strcmp(argument, "--size") == 0) {
-            char rest = 0;
-            if (i + 1 == argc ||
-                std::sscanf(argv[i + 1], "%ux%u%c", &width, &height, &rest) != 2) {
+    std::vector<const char*> paths;
+    while (!arguments.done()) {
+        const char* size = nullptr;
+        if (arguments.takeEndOfOptions())
+            continue;
+        if (arguments.takeOption("--size", size)) {
+            if (!size || !parseSize(size, kLargestDumpSide, width, height)) {
                 std::fprintf(stderr, "dovav dump: --size expects WIDTHxHEIGHT, such as 1920x1080\n");
                 return kExitUsage;
             }
-            ++i;
-        } else if (options && argument[0] == '-' && argument[1] != '\0') {
-            std::fprintf(stderr, "dovav dump: unknown option '%s' (see dovav dump --help)\n", argument);
+        } else if (!arguments.takePath(paths, 2, kExpected)) {
             return kExitUsage;
-        } else if (pathCount == 2) {
-            pathCount = 3;
-            break;
-        } else {
-            paths[pathCount++] = argument;
         }
     }
-    if (pathCount != 2) {
-        std::fprintf(stderr, "dovav dump: expected a configuration file and an output file (see dovav dump --help)\n");
-        return kExitUsage;
-    }
+    if (paths.size() != 2)
+        return arguments.usageError(kExpected);
     const char* config = paths[0];
     const char* output = paths[1];
-    if (const std::string problem = openProblem(config); !problem.empty()) {
-        std::fprintf(stderr, "dovav dump: %s: %s\n", config, problem.c_str());
+    if (!arguments.canOpen(config))
         return kExitUsage;
-    }
 
     std::string reason;
     const std::unique_ptr<headless::GLContext> gl = headless::GLContext::create(&reason);

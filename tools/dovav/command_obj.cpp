@@ -3,11 +3,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "calibration_text.h"
 #include "commands.h"
 #include "kzLib.h"
@@ -53,38 +53,26 @@ kzResult load(MeshFile kind, const char* path, kzMesh& mesh)
 
 int runObj(int argc, char** argv)
 {
+    static const char kExpected[] = "expected an input file and an output file";
+    Arguments arguments("obj", argc, argv);
     std::optional<MeshFile> forced;
-    const char* paths[2] = {};
-    int pathCount = 0;
-    bool options = true;
-    for (int i = 0; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (options && std::strcmp(argument, "--") == 0) {
-            options = false;
-        } else if (options && std::strcmp(argument, "--warpmap") == 0) {
+    std::vector<const char*> paths;
+    while (!arguments.done()) {
+        if (arguments.takeEndOfOptions())
+            continue;
+        if (arguments.takeFlag("--warpmap"))
             forced = MeshFile::Warpmap;
-        } else if (options && std::strcmp(argument, "--shape") == 0) {
+        else if (arguments.takeFlag("--shape"))
             forced = MeshFile::ScreenShape;
-        } else if (options && argument[0] == '-' && argument[1] != '\0') {
-            std::fprintf(stderr, "dovav obj: unknown option '%s' (see dovav obj --help)\n", argument);
+        else if (!arguments.takePath(paths, 2, kExpected))
             return kExitUsage;
-        } else if (pathCount == 2) {
-            pathCount = 3;
-            break;
-        } else {
-            paths[pathCount++] = argument;
-        }
     }
-    if (pathCount != 2) {
-        std::fprintf(stderr, "dovav obj: expected an input file and an output file (see dovav obj --help)\n");
-        return kExitUsage;
-    }
+    if (paths.size() != 2)
+        return arguments.usageError(kExpected);
     const char* input = paths[0];
     const char* output = paths[1];
-    if (const std::string problem = openProblem(input); !problem.empty()) {
-        std::fprintf(stderr, "dovav obj: %s: %s\n", input, problem.c_str());
+    if (!arguments.canOpen(input))
         return kExitUsage;
-    }
 
     std::vector<MeshFile> tried;
     if (forced) {

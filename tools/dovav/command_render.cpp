@@ -58,11 +58,13 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "kzLib.h"
 #include "render_backend.h"
@@ -143,12 +145,6 @@ struct Options {
     render::Scene scene = render::Scene::Pattern;
 };
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "dovav render: %s (see dovav render --help)\n", message.c_str());
-    return kExitUsage;
-}
-
 bool parseUnsigned(const char* text, unsigned long limit, unsigned& value)
 {
     if (*text < '0' || *text > '9')
@@ -175,16 +171,6 @@ bool parseEye(const char* text, kzVec3f& eye)
     }
     eye = kzVec3f{values[0], values[1], values[2]};
     return true;
-}
-
-bool parseSize(const char* text, unsigned& width, unsigned& height)
-{
-    const char* x = std::strchr(text, 'x');
-    if (!x)
-        return false;
-    const std::string first(text, x);
-    return parseUnsigned(first.c_str(), kLargestSide, width) && parseUnsigned(x + 1, kLargestSide, height) &&
-           width > 0 && height > 0;
 }
 
 // Names from kPassNames, separated by commas; false with the offending name in
@@ -215,65 +201,59 @@ bool parsePasses(const char* text, bool passes[kPassCount], std::string& unknown
     return true;
 }
 
+// Options that take a value, as --name=VALUE or as the next argument.
+constexpr const char* kValueOptions[] = {"--backend", "--channel", "--eye", "--size", "--out", "--passes", "--scene"};
+
 // Returns kExitOk, or the status after reporting the problem.
 int parseOptions(int argc, char** argv, Options& options)
 {
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument.size() < 2 || argument.compare(0, 2, "--") != 0) {
-            if (argument.size() > 1 && argument[0] == '-')
-                return usageError("unknown option '" + argument + "'");
+    Arguments arguments("render", argc, argv, /*joinedValues=*/true);
+    while (!arguments.done()) {
+        const std::string name = arguments.optionName();
+        const char* value = nullptr;
+        if (arguments.takePositional(value)) {
             if (options.config)
-                return usageError("more than one configuration file: '" + std::string(options.config) + "' and '" +
-                                  argument + "'");
-            options.config = argv[i];
+                return arguments.usageError("more than one configuration file: '" + std::string(options.config) +
+                                            "' and '" + value + "'");
+            options.config = value;
             continue;
         }
-        std::string name = argument;
-        const char* value = nullptr;
-        if (const size_t equals = argument.find('='); equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            value = argv[i] + equals + 1;
-        }
-        if (name == "--all") {
-            if (value)
-                return usageError("--all takes no value");
+        if (arguments.takeFlag("--all")) {
             options.all = true;
             continue;
         }
-        if (name != "--backend" && name != "--channel" && name != "--eye" && name != "--size" && name != "--out" &&
-            name != "--passes" && name != "--scene")
-            return usageError("unknown option '" + name + "'");
-        if (!value) {
-            if (i + 1 >= argc)
-                return usageError(name + " needs a value");
-            value = argv[++i];
-        }
+        if (name == "--all")
+            return arguments.usageError("--all takes no value");
+        const auto takeValue = [&](const char* option) { return arguments.takeOption(option, value); };
+        if (std::none_of(std::begin(kValueOptions), std::end(kValueOptions), takeValue))
+            return arguments.unknownOption();
+        if (!value)
+            return arguments.usageError(name + " needs a value");
         if (name == "--backend") {
             if (std::strcmp(value, "opengl") == 0)
                 options.vulkan = false;
             else if (std::strcmp(value, "vulkan") == 0)
                 options.vulkan = true;
             else
-                return usageError("--backend takes opengl or vulkan, not '" + std::string(value) + "'");
+                return arguments.usageError("--backend takes opengl or vulkan, not '" + std::string(value) + "'");
         } else if (name == "--channel") {
             unsigned channel = 0;
             if (!parseUnsigned(value, 0xffffffffUL, channel))
-                return usageError("--channel takes a channel number, not '" + std::string(value) + "'");
+                return arguments.usageError("--channel takes a channel number, not '" + std::string(value) + "'");
             options.channels.push_back(channel);
         } else if (name == "--eye") {
             if (!parseEye(value, options.eye))
-                return usageError("--eye takes X,Y,Z, not '" + std::string(value) + "'");
+                return arguments.usageError("--eye takes X,Y,Z, not '" + std::string(value) + "'");
         } else if (name == "--size") {
-            if (!parseSize(value, options.width, options.height))
-                return usageError("--size takes WxH with sides from 1 to " + std::to_string(kLargestSide) +
-                                  ", not '" + std::string(value) + "'");
+            if (!parseSize(value, kLargestSide, options.width, options.height))
+                return arguments.usageError("--size takes WxH with sides from 1 to " +
+                                            std::to_string(kLargestSide) + ", not '" + std::string(value) + "'");
         } else if (name == "--passes") {
             std::string unknown;
             if (!parsePasses(value, options.passes, unknown)) {
                 const std::string problem = unknown.empty() ? "an empty pass name" : "unknown pass '" + unknown + "'";
-                return usageError("--passes: " + problem + " in '" + value +
-                                  "'; the passes are warp, blend, black, secondary and shading");
+                return arguments.usageError("--passes: " + problem + " in '" + value +
+                                            "'; the passes are warp, blend, black, secondary and shading");
             }
         } else if (name == "--scene") {
             if (std::strcmp(value, "pattern") == 0)
@@ -281,17 +261,17 @@ int parseOptions(int argc, char** argv, Options& options)
             else if (std::strcmp(value, "white") == 0)
                 options.scene = render::Scene::White;
             else
-                return usageError("--scene takes pattern or white, not '" + std::string(value) + "'");
+                return arguments.usageError("--scene takes pattern or white, not '" + std::string(value) + "'");
         } else {
             if (*value == '\0')
-                return usageError("--out needs a directory");
+                return arguments.usageError("--out needs a directory");
             options.out = value;
         }
     }
     if (!options.config)
-        return usageError("expected a configuration file");
+        return arguments.usageError("expected a configuration file");
     if (options.all && !options.channels.empty())
-        return usageError("--channel and --all exclude each other");
+        return arguments.usageError("--channel and --all exclude each other");
     return kExitOk;
 }
 
