@@ -19,43 +19,10 @@
 #include "arguments.h"
 #include "calibration_text.h"
 #include "commands.h"
+#include "config/mask_image.h"
 #include "core/context_header.h"
 #include "kzLib.h"
 #include "result_text.h"
-
-namespace {
-
-// Masks are decoded as channel set-up decodes them, so that a mask this
-// command accepts is one the library accepts: PNG, BMP and TGA only, the
-// whole file read into memory first, the same limits on size, and the same
-// refusals of files the decoder is known to mishandle.
-constexpr int kMaxMaskSide = 8192;
-constexpr long kMaxMaskFileBytes = 8192L * 8192L * 4L + (1L << 20);
-
-// A malformed file can make the decoder read buffer bytes it never wrote;
-// buffers start and grow zeroed so that such reads are at least defined.
-void* reallocZeroed(void* pointer, size_t oldSize, size_t newSize)
-{
-    auto* grown = static_cast<unsigned char*>(std::realloc(pointer, newSize));
-    if (grown && newSize > oldSize)
-        std::memset(grown + oldSize, 0, newSize - oldSize);
-    return grown;
-}
-
-}  // namespace
-
-#define STBI_MALLOC(size) std::calloc(1, size)
-#define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
-#define STBI_REALLOC_SIZED(pointer, oldSize, newSize) reallocZeroed(pointer, oldSize, newSize)
-#define STBI_FREE(pointer) std::free(pointer)
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#define STBI_NO_STDIO
-#define STBI_FAILURE_USERMSG
-#include <stb_image.h>
 
 namespace dovav {
 
@@ -109,111 +76,36 @@ std::string loaderProblem(kzResult result, const char* path, const std::function
 
 // --- Masks ---------------------------------------------------------------
 
-bool isPng(const unsigned char* data, size_t size)
-{
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    return size >= 8 && std::memcmp(data, signature, 8) == 0;
-}
-
-// Every chunk within the file and no empty image data chunk.
-bool pngChunksFit(const unsigned char* data, size_t size)
-{
-    uint64_t position = 8;
-    while (position + 12 <= size) {
-        const unsigned char* chunk = data + position;
-        const uint64_t length = uint64_t(chunk[0]) << 24 | uint64_t(chunk[1]) << 16 |
-                                uint64_t(chunk[2]) << 8 | uint64_t(chunk[3]);
-        if (position + 12 + length > size)
-            return false;
-        if (length == 0 && std::memcmp(chunk + 4, "IDAT", 4) == 0)
-            return false;
-        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
-            return true;
-        position += 12 + length;
-    }
-    return position == size;
-}
-
-// A BMP of fewer than 16 bits a pixel (a palette) is refused.
-bool palettedBmp(const unsigned char* data, size_t size)
-{
-    if (size < 2 || data[0] != 'B' || data[1] != 'M')
-        return false;
-    if (size < 30)
-        return true;
-    const uint32_t headerSize = uint32_t(data[14]) | uint32_t(data[15]) << 8 |
-                                uint32_t(data[16]) << 16 | uint32_t(data[17]) << 24;
-    const unsigned char* bits = data + (headerSize == 12 ? 24 : 28);
-    return (unsigned(bits[0]) | unsigned(bits[1]) << 8) < 16;
-}
-
-// Whether the file can hold as many pixels as its header announces.
-bool plausibleSize(const unsigned char* data, size_t size, int width, int height)
-{
-    const uint64_t pixelsPerByte = isPng(data, size) ? 1032 * 8 : 64;
-    return uint64_t(width) * uint64_t(height) <= pixelsPerByte * (uint64_t(size) + 1024);
-}
-
 struct MaskResult {
     int width = 0;
     int height = 0;
     std::string problem;  // empty if the mask loads
 };
 
+// The verdict is the library's own decoder's, so that a mask this command
+// accepts is exactly one channel set-up accepts; the reason is told from what
+// can be seen of the file.
 MaskResult decodeMask(const char* path)
 {
     MaskResult mask;
     if (mask.problem = openProblem(path); !mask.problem.empty())
         return mask;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
-    if (!file) {
-        mask.problem = systemMessage(errno);
+    calib::MaskPixels pixels;
+    if (pixels.decodeFile(path)) {
+        mask.width = pixels.width();
+        mask.height = pixels.height();
         return mask;
     }
-    std::vector<unsigned char> bytes;
-    unsigned char block[1 << 16];
-    size_t count;
-    while ((count = std::fread(block, 1, sizeof block, file.get())) > 0) {
-        if (long(bytes.size() + count) > kMaxMaskFileBytes) {
-            mask.problem = "larger than any mask the library reads (" +
-                           std::to_string(kMaxMaskFileBytes) + " bytes)";
-            return mask;
-        }
-        bytes.insert(bytes.end(), block, block + count);
-    }
-    if (std::ferror(file.get())) {
-        mask.problem = "the file could not be read";
-        return mask;
-    }
-    if (bytes.empty()) {
+    struct stat status {};
+    if (stat(path, &status) == 0 && status.st_size > calib::kMaxMaskFileBytes) {
+        mask.problem = "larger than any mask the library reads (" +
+                       std::to_string(calib::kMaxMaskFileBytes) + " bytes)";
+    } else if (status.st_size == 0) {
         mask.problem = "the file is empty";
-        return mask;
-    }
-    const unsigned char* data = bytes.data();
-    const int size = int(bytes.size());
-    int width = 0;
-    int height = 0;
-    int components = 0;
-    if (palettedBmp(data, bytes.size())) {
-        mask.problem = "BMP with a palette (fewer than 16 bits a pixel) is not read";
-    } else if (!stbi_info_from_memory(data, size, &width, &height, &components)) {
-        mask.problem = std::string("not a PNG, BMP or TGA image the library reads (") +
-                       stbi_failure_reason() + ")";
-    } else if (width < 1 || height < 1 || width > kMaxMaskSide || height > kMaxMaskSide) {
-        mask.problem = std::to_string(width) + "x" + std::to_string(height) +
-                       " is outside 1 to " + std::to_string(kMaxMaskSide) + " pixels a side";
-    } else if (isPng(data, bytes.size()) && !pngChunksFit(data, bytes.size())) {
-        mask.problem = "damaged PNG: a chunk reaches past the end of the file or holds no image data";
-    } else if (!plausibleSize(data, bytes.size(), width, height)) {
-        mask.problem = "damaged: " + std::to_string(bytes.size()) + " bytes cannot hold the " +
-                       std::to_string(width) + "x" + std::to_string(height) +
-                       " pixels the header announces";
-    } else if (unsigned char* pixels = stbi_load_from_memory(data, size, &width, &height, &components, 4)) {
-        stbi_image_free(pixels);
-        mask.width = width;
-        mask.height = height;
     } else {
-        mask.problem = std::string("cannot be decoded (") + stbi_failure_reason() + ")";
+        mask.problem = "not a PNG, BMP or TGA image the library reads (at most " +
+                       std::to_string(calib::kMaxMaskSide) +
+                       " pixels a side, no paletted BMP), or damaged";
     }
     return mask;
 }
