@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "correction_inputs.h"
 #include "ratio_reporter.h"
 #include "gl_harness.h"
 #include "kzLib.h"
@@ -49,35 +50,6 @@ constexpr int kFullWidth = 1920;
 constexpr int kFullHeight = 1080;
 constexpr uint32_t kWarpPoints = 64;
 
-// A mild barrel distortion with a keystone, kept inside the scene texture.
-kzVec2f warpLookup(float x, float y)
-{
-    const float dx = x - 0.5f;
-    const float dy = y - 0.5f;
-    const float radial = 1.0f + 0.08f * (dx * dx + dy * dy);
-    const float keystone = 1.0f - 0.05f * dy;
-    return kzVec2f{0.5f + 0.92f * dx * radial * keystone, 0.5f + 0.92f * dy * radial};
-}
-
-// A soft blend ramp towards the left and right edges.
-Image blendMask(int width, int height)
-{
-    return Image::generated(width, height, [width](int column, int, uint8_t rgb[3]) {
-        const float x = (float(column) + 0.5f) / float(width);
-        const float edge = std::fmin(std::fmin(x, 1.0f - x) / 0.15f, 1.0f);
-        const auto value = uint8_t(std::lround(255.0f * edge));
-        rgb[0] = rgb[1] = rgb[2] = value;
-    });
-}
-
-Image sceneImage(int width, int height)
-{
-    return Image::generated(width, height, [](int column, int row, uint8_t rgb[3]) {
-        rgb[0] = uint8_t(column * 7);
-        rgb[1] = uint8_t(row * 5);
-        rgb[2] = uint8_t(((column / 32) + (row / 32)) % 2 ? 220 : 40);
-    });
-}
 
 const char* const kCopyVertex = R"(#version 330
 out vec2 uv;

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "correction_inputs.h"
 #include "ratio_reporter.h"
 #include "kzLib.h"
 #include "support/calibration_writer.h"
@@ -71,35 +72,6 @@ constexpr uint32_t kFullHeight = 1080;
 constexpr uint32_t kWarpPoints = 64;
 constexpr VkFormat kFormat = VK_FORMAT_R8G8B8A8_UNORM;
 
-// A mild barrel distortion with a keystone, kept inside the scene image.
-kzVec2f warpLookup(float x, float y)
-{
-    const float dx = x - 0.5f;
-    const float dy = y - 0.5f;
-    const float radial = 1.0f + 0.08f * (dx * dx + dy * dy);
-    const float keystone = 1.0f - 0.05f * dy;
-    return kzVec2f{0.5f + 0.92f * dx * radial * keystone, 0.5f + 0.92f * dy * radial};
-}
-
-// A soft blend ramp towards the left and right edges.
-Image blendMask(int width, int height)
-{
-    return Image::generated(width, height, [width](int column, int, uint8_t rgb[3]) {
-        const float x = (float(column) + 0.5f) / float(width);
-        const float edge = std::fmin(std::fmin(x, 1.0f - x) / 0.15f, 1.0f);
-        const auto value = uint8_t(std::lround(255.0f * edge));
-        rgb[0] = rgb[1] = rgb[2] = value;
-    });
-}
-
-Image sceneImage(int width, int height)
-{
-    return Image::generated(width, height, [](int column, int row, uint8_t rgb[3]) {
-        rgb[0] = uint8_t(column * 7);
-        rgb[1] = uint8_t(row * 5);
-        rgb[2] = uint8_t(((column / 32) + (row / 32)) % 2 ? 220 : 40);
-    });
-}
 
 // One textured triangle over the whole target, sampling one image: the least
 // any correction could cost. Its render pass is made like the correction's, so
