@@ -49,6 +49,22 @@ enum kzCorrectionPassType : int32_t {
     KZ_CORRECTION_PASS_DIRECTIONAL_SHADING = 4,
 };
 
+// How PostDraw draws a static channel. The baked method renders the channel's
+// correction once into a table the size of the output and then draws one
+// full-screen pass a frame; the mesh method draws the correction mesh every
+// frame (the reference the baked table is checked against).
+enum kzCorrectionMethod : int32_t {
+    KZ_CORRECTION_METHOD_BAKED = 0,
+    KZ_CORRECTION_METHOD_MESH = 1,
+};
+
+// Severity of a message the library hands to the host's message callback.
+enum kzMessageSeverity : int32_t {
+    KZ_MESSAGE_ERROR = 0,
+    KZ_MESSAGE_WARNING = 1,
+    KZ_MESSAGE_INFO = 2,
+};
+
 // Opaque context records, created and destroyed by their back-end.
 struct kzContextOpenGL;
 struct kzContextVulkan;
@@ -171,7 +187,8 @@ struct kzConfigurationData {
 
 static_assert(sizeof(kzResult) == 4 && sizeof(kzContextKind) == 4, "32-bit enumerations");
 static_assert(sizeof(kzCorrectionType) == 4 && sizeof(kzTextureTarget) == 4 &&
-                  sizeof(kzCorrectionPassType) == 4,
+                  sizeof(kzCorrectionPassType) == 4 && sizeof(kzCorrectionMethod) == 4 &&
+                  sizeof(kzMessageSeverity) == 4,
               "32-bit enumerations");
 static_assert(sizeof(kzVec2f) == 8, "kzVec2f is two floats");
 static_assert(sizeof(kzVec3f) == 12, "kzVec3f is three floats");

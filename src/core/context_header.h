@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "kzLib/types.h"
 
@@ -17,6 +18,12 @@ constexpr size_t kzErrorLimitVulkan = 310;
 
 using kzChannelTable = std::map<uint32_t, kzConfigurationData>;
 
+// Where a channel's configuration came from, beside its kzConfigurationData.
+// Native configurations leave every field empty.
+struct kzChannelOrigin {
+    std::string regionId;  // imported calibrations: the region's id in the source file
+};
+
 struct kzContextHeader {
     explicit kzContextHeader(int32_t contextKind) : kind(contextKind) {}
 
@@ -28,6 +35,7 @@ struct kzContextHeader {
     bool flipWarpmeshVerticesY = false;
     bool flipWarpmeshTexcoordsV = false;
     kzChannelTable configurations;
+    std::map<uint32_t, kzChannelOrigin> origins;  // channels that have an origin to report
 };
 
 // True for the kinds that kind-independent entry points accept (0 to 3).
