@@ -1,6 +1,6 @@
 // OpenGL 3.3 back-end. Every call runs on the host's render thread with the
-// host's OpenGL context current; the host's context must accept client-side
-// index arrays (a compatibility profile). Per frame: kzPreDrawOpenGL with the
+// host's OpenGL context current; a core or a compatibility profile of 3.3 or
+// later will do (everything the library draws sits in buffer objects). Per frame: kzPreDrawOpenGL with the
 // eye position, render the scene into a texture with the view it returns, bind
 // the output framebuffer and viewport, then kzPostDrawOpenGL with the texture.
 #pragma once
@@ -45,6 +45,16 @@ KZ_API kzResult kzPreDrawOpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* 
 // The active channel's whole camera for the eye.
 KZ_API kzResult kzPreDrawOpenGL_1(kzContextOpenGL* context, kzVec3f eye, kzCamera* camera);
 
-// Draws the scene texture through the active channel's correction into the bound framebuffer.
-// Leaves culling and blending off, fill mode, units 0 to 4 unbound, unit 0 active and no program in use.
+// Selects how static channels are drawn: KZ_CORRECTION_METHOD_BAKED (the default) bakes each
+// channel's correction into a table the size of its output and draws one full-screen triangle a
+// frame; KZ_CORRECTION_METHOD_MESH draws the correction mesh every frame. Dynamic channels are
+// always drawn with their mesh. KZ_ERROR_NOT_SUPPORTED for other values.
+KZ_API kzResult kzSetCorrectionMethodOpenGL(kzContextOpenGL* context, kzCorrectionMethod method);
+
+// Draws the scene texture through the active channel's correction into the bound framebuffer with
+// alpha 1. From a table every pixel of the viewport is written, those the warp map does not cover
+// opaque black; the mesh method leaves those pixels as they were.
+// Leaves culling and blending off, fill mode, units 0 to 5 unbound, unit 0 active, no vertex
+// array and no program in use; after a re-bake the host's draw framebuffer, viewport, scissor
+// test and colour mask are as they were.
 KZ_API kzResult kzPostDrawOpenGL(kzContextOpenGL* context, unsigned texture);

@@ -1,6 +1,7 @@
 // Triangle lists over a grid mesh stored row by row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -18,20 +19,35 @@ inline uint64_t triangleIndexCount(uint32_t width, uint32_t height)
 
 // Two triangles per cell, cells in row-major order: (upper-left, upper-right,
 // lower-left) and (upper-right, lower-right, lower-left), the upper row being
-// the one of smaller index. The caller makes sure every vertex index fits Index.
+// the one of smaller index. Writes triangleIndexCount(width, height) indices
+// to `out`. The caller makes sure every vertex index fits Index.
 template <typename Index>
-void appendTriangleIndices(uint32_t width, uint32_t height, std::vector<Index>& indices)
+void writeTriangleIndices(uint32_t width, uint32_t height, Index* out)
 {
-    indices.reserve(indices.size() + triangleIndexCount(width, height));
     for (uint32_t row = 1; row < height; ++row) {
         const Index upper = Index((row - 1) * width);
         const Index lower = Index(row * width);
         for (uint32_t column = 0; column + 1 < width; ++column) {
             const Index c = Index(column);
-            indices.insert(indices.end(), {Index(upper + c), Index(upper + c + 1), Index(lower + c),
-                                           Index(upper + c + 1), Index(lower + c + 1), Index(lower + c)});
+            out[0] = Index(upper + c);
+            out[1] = Index(upper + c + 1);
+            out[2] = Index(lower + c);
+            out[3] = Index(upper + c + 1);
+            out[4] = Index(lower + c + 1);
+            out[5] = Index(lower + c);
+            out += 6;
         }
     }
+}
+
+// The same list appended to a vector.
+template <typename Index>
+void appendTriangleIndices(uint32_t width, uint32_t height, std::vector<Index>& indices)
+{
+    const size_t start = indices.size();
+    indices.resize(start + size_t(triangleIndexCount(width, height)));
+    if (indices.size() > start)
+        writeTriangleIndices(width, height, indices.data() + start);
 }
 
 }  // namespace grid

@@ -6,6 +6,7 @@
 
 #include "core/error_text.h"
 #include "kzLib/calibration.h"
+#include "opengl/correction_table.h"
 #include "opengl/opengl_records.h"
 
 namespace {
@@ -50,7 +51,8 @@ BuildOutcome buildStatic(kzContextOpenGL* context, const kzConfigurationData& co
                        configuration.warpmap);
         return {KZ_ERROR_OPENGL, false};
     }
-    if (!kzOpenGLCreateCorrectionMesh(data.warpMesh, &data.cmesh, GL_STATIC_DRAW, {})) {
+    if (!kzOpenGLCreateCorrectionMesh(data.warpMesh, &data.cmesh, GL_STATIC_DRAW, {},
+                                      kzOpenGLMeshInputs::Flat)) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create warp mesh");
         return {KZ_ERROR_OPENGL, false};
     }
@@ -130,6 +132,7 @@ void kzOpenGLReleaseCorrectionData(kzCorrectionDataOpenGL& data)
     kzOpenGLFreeTexture(data.secondaryBlendingTexture);
     kzOpenGLFreeTexture(data.blacklevelTexture);
     kzOpenGLFreeTexture(data.directionalShadingTexture);
+    kzOpenGLFreeCorrectionTable(data);
     kzOpenGLFreeCorrectionMesh(data.cmesh);
     delete data.warpMesh;
     delete data.camera;
@@ -146,8 +149,12 @@ kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, u
     context->activeChannel = channel;
     context->width = width;
     context->height = height;
-    if (context->corrections.count(channel))
+    if (auto built = context->corrections.find(channel); built != context->corrections.end()) {
+        // A new output size needs a table of that size.
+        if (kzOpenGLContextIsCurrent())
+            kzOpenGLPrepareChannelTable(*context, channel, built->second);
         return KZ_OK;
+    }
 
     PendingRecord pending;
     kzCorrectionDataOpenGL& data = pending.data;
@@ -191,7 +198,9 @@ kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, u
                        channel);
         break;
     }
-    if (outcome.store)
-        context->corrections.emplace(channel, pending.take());
+    if (outcome.store) {
+        kzCorrectionDataOpenGL& stored = context->corrections.emplace(channel, pending.take()).first->second;
+        kzOpenGLPrepareChannelTable(*context, channel, stored);
+    }
     return outcome.result;
 }

@@ -29,6 +29,11 @@ void freeContext(kzContextOpenGL* context)
     context->corrections.clear();
     kzOpenGLFreeShader(context->staticShader);
     kzOpenGLFreeShader(context->dynamicShader);
+    kzOpenGLFreeShader(context->bakeShader);
+    for (kzOpenGLShader* shader : context->tableShaders)
+        kzOpenGLFreeShader(shader);
+    if (context->emptyVertexArray && kzOpenGLContextIsCurrent())
+        glDeleteVertexArrays(1, &context->emptyVertexArray);
     context->configurations.clear();
     delete context;
 }

@@ -1,34 +1,70 @@
 #include <climits>
-#include <memory>
 
 #include "geometry/grid_triangles.h"
 #include "opengl/opengl_records.h"
 
 namespace {
 
-void uploadAttribute(GLuint buffer, GLuint location, GLint components, const void* data,
-                     size_t vertexCount, GLenum usage)
+// Sizes `buffer` for `bytes` and maps it for writing: the caller fills GL's
+// own storage, with no intermediate copy in the library. Null when the
+// buffer cannot be mapped (nothing to fill for an empty buffer).
+void* mapForFilling(GLenum target, GLuint buffer, size_t bytes, GLenum usage)
 {
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount * size_t(components) * sizeof(float)), data,
-                 usage);
-    glVertexAttribPointer(location, components, GL_FLOAT, GL_FALSE, 0, nullptr);
-    glEnableVertexAttribArray(location);
+    glBindBuffer(target, buffer);
+    glBufferData(target, GLsizeiptr(bytes), nullptr, usage);
+    if (bytes == 0)
+        return nullptr;
+    return glMapBufferRange(target, 0, GLsizeiptr(bytes),
+                            GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
 }
 
-// The mask lookup of each vertex: its output position with v pointing down.
-std::unique_ptr<kzVec2f[]> unwarpedTexcoords(const kzVec3f* vertices, size_t count)
+// Uploads `count` vertices of one attribute, or sizes the buffer for them
+// when there is no source array; the attribute reads the buffer.
+bool uploadAttribute(GLuint buffer, GLuint location, GLint components, const void* data,
+                     size_t count, GLenum usage)
 {
-    std::unique_ptr<kzVec2f[]> texcoords(new kzVec2f[count]);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * size_t(components) * sizeof(float)), data, usage);
+    glVertexAttribPointer(location, components, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(location);
+    return true;
+}
+
+// The mask lookup of each vertex, written straight into its buffer: the
+// output position with v pointing down.
+bool uploadUnwarped(GLuint buffer, const kzVec3f* vertices, size_t count, GLenum usage)
+{
+    auto* texcoords = static_cast<kzVec2f*>(
+        mapForFilling(GL_ARRAY_BUFFER, buffer, count * sizeof(kzVec2f), usage));
+    if (count > 0 && !texcoords)
+        return false;
     for (size_t i = 0; i < count; ++i)
         texcoords[i] = kzVec2f{vertices[i].x, 1.0f - vertices[i].y};
-    return texcoords;
+    const bool kept = count == 0 || glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    glVertexAttribPointer(KZ_ATTRIBUTE_TEXCOORD_UNWARPED, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(KZ_ATTRIBUTE_TEXCOORD_UNWARPED);
+    return kept;
+}
+
+// The triangle list, generated straight into the element buffer bound to the
+// vertex array that is bound now.
+bool uploadIndices(GLuint buffer, uint32_t width, uint32_t height, GLenum usage)
+{
+    const size_t count = size_t(grid::triangleIndexCount(width, height));
+    auto* indices = static_cast<uint32_t*>(
+        mapForFilling(GL_ELEMENT_ARRAY_BUFFER, buffer, count * sizeof(uint32_t), usage));
+    if (count == 0)
+        return true;
+    if (!indices)
+        return false;
+    grid::writeTriangleIndices(width, height, indices);
+    return glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER) == GL_TRUE;
 }
 
 }  // namespace
 
 bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** cmesh, GLenum usage,
-                                  std::vector<kzVec3f> worldPositions)
+                                  std::vector<kzVec3f> worldPositions, kzOpenGLMeshInputs inputs)
 {
     if (!mesh || !cmesh)
         return false;
@@ -44,7 +80,8 @@ bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** c
     auto* result = new kzOpenGLCorrectionMesh;
     glGenVertexArrays(1, &result->vao);
     glGenBuffers(KZ_ATTRIBUTE_COUNT, result->buffers);
-    bool named = result->vao != 0;
+    glGenBuffers(1, &result->elements);
+    bool named = result->vao != 0 && result->elements != 0;
     for (GLuint buffer : result->buffers)
         named = named && buffer != 0;
     if (!named) {
@@ -55,25 +92,40 @@ bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** c
 
     const kzVec3f* world =
         worldPositions.size() == count ? worldPositions.data() : mesh->vertices;
-    std::unique_ptr<kzVec2f[]> unwarped = unwarpedTexcoords(mesh->vertices, count);
+    // The static program reads positions and both lookups only: the surface
+    // buffers of a flat mesh stay empty.
+    const size_t surfaceCount = inputs == kzOpenGLMeshInputs::All ? count : 0;
 
     glBindVertexArray(result->vao);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION], KZ_ATTRIBUTE_POSITION, 3,
-                    mesh->vertices, count, usage);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED], KZ_ATTRIBUTE_TEXCOORD_WARPED, 2,
-                    mesh->texcoords, count, usage);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], KZ_ATTRIBUTE_TEXCOORD_UNWARPED,
-                    2, unwarped.get(), count, usage);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_NORMAL], KZ_ATTRIBUTE_NORMAL, 3, mesh->normals,
-                    count, usage);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_TANGENT], KZ_ATTRIBUTE_TANGENT, 3, mesh->tangents,
-                    count, usage);
-    uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION1], KZ_ATTRIBUTE_POSITION1, 3, world,
-                    count, usage);
+    bool uploaded =
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION], KZ_ATTRIBUTE_POSITION, 3,
+                        mesh->vertices, count, usage) &&
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED], KZ_ATTRIBUTE_TEXCOORD_WARPED,
+                        2, mesh->texcoords, count, usage) &&
+        uploadUnwarped(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], mesh->vertices, count, usage);
+    if (surfaceCount > 0) {
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_NORMAL], KZ_ATTRIBUTE_NORMAL, 3, mesh->normals,
+                        count, usage);
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_TANGENT], KZ_ATTRIBUTE_TANGENT, 3,
+                        mesh->tangents, count, usage);
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION1], KZ_ATTRIBUTE_POSITION1, 3, world,
+                        count, usage);
+    } else {
+        // Named but empty, so that every buffer name is an object.
+        for (GLuint location : {KZ_ATTRIBUTE_NORMAL, KZ_ATTRIBUTE_TANGENT, KZ_ATTRIBUTE_POSITION1}) {
+            glBindBuffer(GL_ARRAY_BUFFER, result->buffers[location]);
+            glBufferData(GL_ARRAY_BUFFER, 0, nullptr, usage);
+        }
+    }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    uploaded = uploaded && uploadIndices(result->elements, mesh->width, mesh->height, usage);
     glBindVertexArray(0);
-
-    grid::appendTriangleIndices(mesh->width, mesh->height, result->indices);
+    if (!uploaded) {
+        kzOpenGLFreeCorrectionMesh(result);
+        *cmesh = nullptr;
+        return false;
+    }
+    result->indexCount = GLsizei(grid::triangleIndexCount(mesh->width, mesh->height));
     *cmesh = result;
     return true;
 }
@@ -85,6 +137,7 @@ void kzOpenGLFreeCorrectionMesh(kzOpenGLCorrectionMesh* cmesh)
     if (kzOpenGLContextIsCurrent()) {
         glDeleteVertexArrays(1, &cmesh->vao);
         glDeleteBuffers(KZ_ATTRIBUTE_COUNT, cmesh->buffers);
+        glDeleteBuffers(1, &cmesh->elements);
     }
     delete cmesh;
 }

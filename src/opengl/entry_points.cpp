@@ -97,3 +97,8 @@ KZ_API kzResult kzPostDrawOpenGL(kzContextOpenGL* context, unsigned texture)
 {
     return kzPostDraw_OpenGL(context, texture);
 }
+
+KZ_API kzResult kzSetCorrectionMethodOpenGL(kzContextOpenGL* context, kzCorrectionMethod method)
+{
+    return guarded(context, [&] { return kzSetCorrectionMethod_OpenGL(context, method); });
+}

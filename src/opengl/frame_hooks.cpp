@@ -1,5 +1,6 @@
 #include "core/error_text.h"
 #include "kzLib/geometry.h"
+#include "opengl/correction_table.h"
 #include "opengl/opengl_records.h"
 
 namespace {
@@ -52,9 +53,8 @@ void aimDynamicCamera(kzCorrectionDataOpenGL& data, kzVec3f eye)
     kzGetOffAxisViewPortal(data.camera, eye, rect.corners[0], rect.corners[1], rect.corners[3]);
 }
 
-void setSampler(GLuint program, const char* name, GLint unit, GLenum target, GLuint texture)
+void bindTexture(GLint unit, GLenum target, GLuint texture)
 {
-    glUniform1i(glGetUniformLocation(program, name), unit);
     glActiveTexture(GL_TEXTURE0 + GLenum(unit));
     glBindTexture(target, texture);
 }
@@ -69,6 +69,45 @@ GLuint textureName(const kzOpenGLTexture* texture)
 GLenum sceneTarget(kzTextureTarget target)
 {
     return target == KZ_TEXTURE_TARGET_RECTANGLE ? GL_TEXTURE_RECTANGLE : GL_TEXTURE_2D;
+}
+
+// The correction mesh drawn through the static or the dynamic program.
+void drawMesh(const kzContextOpenGL& context, const kzCorrectionDataOpenGL& data, int32_t type,
+              GLuint scene)
+{
+    float features[kzFeatureCount];
+    kzComputeFeatures(data, features);
+    kzMatrix4x4 mvp;
+    kzGetOrthoMatrix(&mvp, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f);
+
+    const kzOpenGLShader& shader =
+        type == KZ_CORRECTION_STATIC ? *context.staticShader : *context.dynamicShader;
+    const kzOpenGLUniforms& u = shader.uniforms;
+    glUseProgram(shader.program);
+    bindTexture(KZ_UNIT_SOURCE, sceneTarget(context.target), scene);
+    bindTexture(KZ_UNIT_BLENDING, GL_TEXTURE_2D, textureName(data.blendingTexture));
+    bindTexture(KZ_UNIT_BLACKLEVEL, GL_TEXTURE_2D, textureName(data.blacklevelTexture));
+    bindTexture(KZ_UNIT_SECONDARY_BLENDING, GL_TEXTURE_2D, textureName(data.secondaryBlendingTexture));
+    bindTexture(KZ_UNIT_DIRECTIONAL_SHADING, GL_TEXTURE_2D,
+                textureName(data.directionalShadingTexture));
+
+    glUniform1fv(u.features, kzFeatureCount, features);
+    glUniformMatrix4fv(u.mvp, 1, GL_FALSE, mvp.m);
+    if (type != KZ_CORRECTION_STATIC) {
+        kzMatrix4x4 cameraMvp;
+        kzGetModelViewProjectionMatrix(&cameraMvp, *data.camera);
+        const float cameraPosition[4] = {data.camera->position.x, data.camera->position.y,
+                                         data.camera->position.z, 0.0f};
+        glUniformMatrix4fv(u.cameraMvp, 1, GL_FALSE, cameraMvp.m);
+        glUniform1i(u.flipV, context.flipWarpmeshTexcoordsV);
+        glUniform4fv(u.cameraPosition, 1, cameraPosition);
+    }
+    glUniform1f(u.gamma, data.gamma);
+    glUniform1f(u.inputGamma, data.inputGamma);
+    glUniform1f(u.outputGamma, data.outputGamma);
+
+    glBindVertexArray(data.cmesh->vao);
+    glDrawElements(GL_TRIANGLES, data.cmesh->indexCount, GL_UNSIGNED_INT, nullptr);
 }
 
 // The pass setters need the active channel's record, drawable or not.
@@ -150,60 +189,46 @@ kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture)
                        context->activeChannel);
         return KZ_ERROR_NOT_SUPPORTED;
     }
-    const kzCorrectionDataOpenGL& data = *channel.data;
-
-    float features[kzFeatureCount];
-    kzComputeFeatures(data, features);
-    kzMatrix4x4 cameraMvp;
-    kzGetModelViewProjectionMatrix(&cameraMvp, *data.camera);
-    const float cameraPosition[4] = {data.camera->position.x, data.camera->position.y,
-                                     data.camera->position.z, 0.0f};
-    kzMatrix4x4 mvp;
-    kzGetOrthoMatrix(&mvp, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f);
+    kzCorrectionDataOpenGL& data = *channel.data;
 
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
-    const kzOpenGLShader* shader = channel.configuration->type == KZ_CORRECTION_STATIC
-                                       ? context->staticShader
-                                       : context->dynamicShader;
-    const GLuint program = shader->program;
-    glUseProgram(program);
-
-    const GLenum target = sceneTarget(context->target);
-    glUniform1i(glGetUniformLocation(program, "source"), 0);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(target, texture);
-    setSampler(program, "blending", 1, GL_TEXTURE_2D, textureName(data.blendingTexture));
-    setSampler(program, "blacklevel", 2, GL_TEXTURE_2D, textureName(data.blacklevelTexture));
-    setSampler(program, "secondary_blending", 3, GL_TEXTURE_2D,
-               textureName(data.secondaryBlendingTexture));
-    setSampler(program, "directional_shading", 4, GL_TEXTURE_2D,
-               textureName(data.directionalShadingTexture));
-
-    glUniform1fv(glGetUniformLocation(program, "features"), kzFeatureCount, features);
-    glUniformMatrix4fv(glGetUniformLocation(program, "mvp"), 1, GL_FALSE, mvp.m);
-    glUniformMatrix4fv(glGetUniformLocation(program, "camera_mvp"), 1, GL_FALSE, cameraMvp.m);
-    glUniform1i(glGetUniformLocation(program, "flip_v"), context->flipWarpmeshTexcoordsV);
-    glUniform4fv(glGetUniformLocation(program, "camera_position"), 1, cameraPosition);
-    glUniform1f(glGetUniformLocation(program, "gamma"), data.gamma);
-    glUniform1f(glGetUniformLocation(program, "inputGamma"), data.inputGamma);
-    glUniform1f(glGetUniformLocation(program, "outputGamma"), data.outputGamma);
-
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glBindVertexArray(data.cmesh->vao);
-    // Indices come from client memory: no element buffer is bound to the array.
-    glDrawElements(GL_TRIANGLES, GLsizei(data.cmesh->indices.size()), GL_UNSIGNED_INT,
-                   data.cmesh->indices.data());
+    const kzOpenGLTableKey key = kzOpenGLCurrentTableKey(*context, data);
+    if (channel.configuration->type == KZ_CORRECTION_STATIC &&
+        kzOpenGLTableDrawable(*context, data, key)) {
+        if (!data.table->baked || data.table->key != key)
+            kzOpenGLBakeCorrectionTable(*context, data, key);
+        kzOpenGLDrawCorrectionTable(*context, data, texture);
+    } else {
+        drawMesh(*context, data, channel.configuration->type, texture);
+    }
     glBindVertexArray(0);
 
-    for (GLenum unit = 4; unit >= 1; --unit) {
+    for (GLenum unit = KZ_UNIT_TABLE; unit >= 1; --unit) {
         glActiveTexture(GL_TEXTURE0 + unit);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(target, 0);
-    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(sceneTarget(context->target), 0);
     glUseProgram(0);
+    return KZ_OK;
+}
+
+kzResult kzSetCorrectionMethod_OpenGL(kzContextOpenGL* context, kzCorrectionMethod method)
+{
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    if (method != KZ_CORRECTION_METHOD_BAKED && method != KZ_CORRECTION_METHOD_MESH) {
+        kzSetErrorText(context, kzErrorLimitOpenGL, "Unknown correction method %d", int(method));
+        return KZ_ERROR_NOT_SUPPORTED;
+    }
+    context->method = method;
+    // The active channel gets its table now; others get theirs when activated.
+    auto found = context->corrections.find(context->activeChannel);
+    if (method == KZ_CORRECTION_METHOD_BAKED && found != context->corrections.end() &&
+        kzOpenGLContextIsCurrent())
+        kzOpenGLPrepareChannelTable(*context, context->activeChannel, found->second);
     return KZ_OK;
 }
 

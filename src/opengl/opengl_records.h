@@ -13,10 +13,34 @@
 #include "core/correction_passes.h"
 #include "kzLib/types.h"
 
+// Locations of the uniforms the programs may declare, looked up once when a
+// program is linked; -1 where a program lacks one (GL ignores those calls).
+struct kzOpenGLUniforms {
+    GLint features = -1;
+    GLint mvp = -1;
+    GLint cameraMvp = -1;
+    GLint cameraPosition = -1;
+    GLint flipV = -1;
+    GLint gamma = -1;
+    GLint inputGamma = -1;
+    GLint outputGamma = -1;
+};
+
 struct kzOpenGLShader {
     GLuint program;
     GLuint vertexShader;    // attached to program until it is freed
     GLuint fragmentShader;  // attached to program until it is freed
+    kzOpenGLUniforms uniforms;
+};
+
+// Texture units of the programs' samplers, fixed when a program is linked.
+enum kzOpenGLTextureUnit : GLint {
+    KZ_UNIT_SOURCE = 0,
+    KZ_UNIT_BLENDING = 1,
+    KZ_UNIT_BLACKLEVEL = 2,
+    KZ_UNIT_SECONDARY_BLENDING = 3,
+    KZ_UNIT_DIRECTIONAL_SHADING = 4,
+    KZ_UNIT_TABLE = 5,
 };
 
 // An RGBA8 GL_TEXTURE_2D: clamp to edge, linear, one level; v = 0 is the
@@ -39,12 +63,40 @@ enum kzOpenGLAttribute : GLuint {
     KZ_ATTRIBUTE_COUNT = 6,
 };
 
-// A vertex array with one buffer per attribute and a triangle list kept in
-// client memory (drawn with no element buffer bound).
+// Which attributes a correction mesh fills: every one, or only those the
+// static program reads (the other buffers exist but stay empty).
+enum class kzOpenGLMeshInputs { All, Flat };
+
+// A vertex array with one buffer per attribute and its triangle list in an
+// element buffer bound to the array; nothing is drawn from client memory.
 struct kzOpenGLCorrectionMesh {
     GLuint vao = 0;
     GLuint buffers[KZ_ATTRIBUTE_COUNT] = {};
-    std::vector<uint32_t> indices;
+    GLuint elements = 0;
+    GLsizei indexCount = 0;
+};
+
+// What a correction table was last baked with; a table whose key differs
+// from the channel's current one is baked again before it is drawn.
+struct kzOpenGLTableKey {
+    float features[8] = {};
+    float gamma = 0.0f;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool operator==(const kzOpenGLTableKey& other) const;
+    bool operator!=(const kzOpenGLTableKey& other) const { return !(*this == other); }
+};
+
+// A static channel's correction baked per output pixel into a GL_RGBA32UI
+// texture (see correction_table.cpp for the texel layout) and the framebuffer
+// that renders into it.
+struct kzOpenGLCorrectionTable {
+    GLuint texture = 0;
+    GLuint framebuffer = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool baked = false;
+    kzOpenGLTableKey key;
 };
 
 // What a channel's set-up built. A record stored after a failed set-up may
@@ -59,6 +111,7 @@ struct kzCorrectionDataOpenGL : kzChannelPasses {
     kzOpenGLTexture* blacklevelTexture = nullptr;
     kzOpenGLTexture* directionalShadingTexture = nullptr;
     kzOpenGLCorrectionMesh* cmesh = nullptr;
+    kzOpenGLCorrectionTable* table = nullptr;  // static channels drawn by the baked method
     kzMesh* warpMesh = nullptr;       // static channels
     kzMesh* screenShape = nullptr;    // dynamic channels
     kzTargetRect* targetRect = nullptr;  // dynamic channels
@@ -74,6 +127,12 @@ struct kzContextOpenGL : kzContextHeader {
 
     kzOpenGLShader* staticShader = nullptr;
     kzOpenGLShader* dynamicShader = nullptr;
+    // Built on first use: the program that bakes correction tables and the
+    // table programs, one per combination of input and output gamma being 1.
+    kzOpenGLShader* bakeShader = nullptr;
+    kzOpenGLShader* tableShaders[4] = {};
+    GLuint emptyVertexArray = 0;  // bound for the attribute-less full-screen triangle
+    kzCorrectionMethod method = KZ_CORRECTION_METHOD_BAKED;
     uint32_t width = 0;
     uint32_t height = 0;
     kzTextureTarget target;
@@ -101,7 +160,8 @@ bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpen
 void kzOpenGLFreeTexture(kzOpenGLTexture* texture);
 
 bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** cmesh, GLenum usage,
-                                  std::vector<kzVec3f> worldPositions);
+                                  std::vector<kzVec3f> worldPositions,
+                                  kzOpenGLMeshInputs inputs = kzOpenGLMeshInputs::All);
 void kzOpenGLFreeCorrectionMesh(kzOpenGLCorrectionMesh* cmesh);
 
 // Internal twins of the exported OpenGL entry points.
@@ -117,5 +177,6 @@ kzResult kzPreDraw_OpenGL(kzContextOpenGL* context, kzVec3f eye, kzVec3f* angles
 kzResult kzPreDraw_OpenGL_1(kzContextOpenGL* context, kzVec3f eye, kzCamera* camera);
 kzResult kzPostDraw_OpenGL(kzContextOpenGL* context, unsigned texture);
 kzResult kzSetCorrectionPass_OpenGL(kzContextOpenGL* context, kzCorrectionPassType pass, bool enable);
+kzResult kzSetCorrectionMethod_OpenGL(kzContextOpenGL* context, kzCorrectionMethod method);
 kzResult kzSetCorrectionPass_OpenGL_1(kzContextOpenGL* context, kzCorrectionPassType pass,
                                       float weight);

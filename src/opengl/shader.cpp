@@ -34,6 +34,43 @@ void deleteShaders(GLuint vertexShader, GLuint fragmentShader)
     glDeleteShader(fragmentShader);
 }
 
+// Sampler units never change, so they are set once here; the host's program
+// binding is put back afterwards.
+void bindSamplerUnits(GLuint program)
+{
+    const struct {
+        const char* name;
+        GLint unit;
+    } samplers[] = {
+        {"source", KZ_UNIT_SOURCE},
+        {"blending", KZ_UNIT_BLENDING},
+        {"blacklevel", KZ_UNIT_BLACKLEVEL},
+        {"secondary_blending", KZ_UNIT_SECONDARY_BLENDING},
+        {"directional_shading", KZ_UNIT_DIRECTIONAL_SHADING},
+        {"table", KZ_UNIT_TABLE},
+    };
+    GLint previous = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+    glUseProgram(program);
+    for (const auto& sampler : samplers)
+        glUniform1i(glGetUniformLocation(program, sampler.name), sampler.unit);
+    glUseProgram(GLuint(previous));
+}
+
+kzOpenGLUniforms uniformLocations(GLuint program)
+{
+    kzOpenGLUniforms u;
+    u.features = glGetUniformLocation(program, "features");
+    u.mvp = glGetUniformLocation(program, "mvp");
+    u.cameraMvp = glGetUniformLocation(program, "camera_mvp");
+    u.cameraPosition = glGetUniformLocation(program, "camera_position");
+    u.flipV = glGetUniformLocation(program, "flip_v");
+    u.gamma = glGetUniformLocation(program, "gamma");
+    u.inputGamma = glGetUniformLocation(program, "inputGamma");
+    u.outputGamma = glGetUniformLocation(program, "outputGamma");
+    return u;
+}
+
 }  // namespace
 
 bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
@@ -84,7 +121,8 @@ bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
         return false;
     }
 
-    *shader = new kzOpenGLShader{program, vertexShader, fragmentShader};
+    bindSamplerUnits(program);
+    *shader = new kzOpenGLShader{program, vertexShader, fragmentShader, uniformLocations(program)};
     return true;
 }
 

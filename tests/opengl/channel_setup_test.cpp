@@ -93,7 +93,7 @@ TEST_F(ChannelSetupTest, StaticChannelBuildsEverything)
                                            data->blacklevelTexture, data->directionalShadingTexture})
         EXPECT_NE(texture, nullptr);
     ASSERT_NE(data->cmesh, nullptr);
-    EXPECT_EQ(data->cmesh->indices.size(), 24u);
+    EXPECT_EQ(data->cmesh->indexCount, 24);
     ASSERT_NE(data->warpMesh, nullptr);
     EXPECT_EQ(data->warpMesh->width, 3u);
     EXPECT_EQ(data->screenShape, nullptr);

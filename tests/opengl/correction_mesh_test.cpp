@@ -1,5 +1,6 @@
 // Correction meshes: one buffer per program input, the unwarped mask lookup,
-// the world positions and the triangle list kept in client memory.
+// the world positions and the triangle list in an element buffer of the
+// vertex array.
 
 #include <vector>
 
@@ -46,6 +47,19 @@ std::vector<T> bufferContents(GLuint buffer)
     return contents;
 }
 
+// The triangle list as drawn: the element buffer bound to the mesh's array.
+std::vector<uint32_t> drawnIndices(const kzOpenGLCorrectionMesh& cmesh)
+{
+    glBindVertexArray(cmesh.vao);
+    GLint bound = 0;
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &bound);
+    glBindVertexArray(0);
+    EXPECT_EQ(GLuint(bound), cmesh.elements);
+    const std::vector<uint32_t> indices = bufferContents<uint32_t>(cmesh.elements);
+    EXPECT_EQ(indices.size(), size_t(cmesh.indexCount));
+    return indices;
+}
+
 bool sameVec3(const kzVec3f& a, const kzVec3f& b)
 {
     return a.x == b.x && a.y == b.y && a.z == b.z;
@@ -78,7 +92,7 @@ TEST_F(CorrectionMeshTest, BuffersHoldTheMeshPerAttribute)
     kzMesh mesh = gridMesh(3, 2);
     kzOpenGLCorrectionMesh* cmesh = nullptr;
     ASSERT_TRUE(kzOpenGLCreateCorrectionMesh(&mesh, &cmesh, GL_DYNAMIC_DRAW, {}));
-    EXPECT_EQ(cmesh->indices, (std::vector<uint32_t>{0, 1, 3, 1, 4, 3, 1, 2, 4, 2, 5, 4}));
+    EXPECT_EQ(drawnIndices(*cmesh), (std::vector<uint32_t>{0, 1, 3, 1, 4, 3, 1, 2, 4, 2, 5, 4}));
 
     const auto positions = bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_POSITION]);
     const auto warped = bufferContents<kzVec2f>(cmesh->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED]);
@@ -141,9 +155,10 @@ TEST_F(CorrectionMeshTest, VertexArrayRecordsSixAttributesAndLeavesBindingsClear
         EXPECT_EQ(GLuint(buffer), cmesh->buffers[location]) << location;
         EXPECT_EQ(type, GL_FLOAT) << location;
     }
-    // The indices stay in client memory: no element buffer in the array.
+    // The indices come from the mesh's element buffer, never client memory.
     glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &binding);
-    EXPECT_EQ(binding, 0);
+    EXPECT_EQ(GLuint(binding), cmesh->elements);
+    EXPECT_NE(binding, 0);
     glBindVertexArray(0);
     kzOpenGLFreeCorrectionMesh(cmesh);
 }
@@ -179,7 +194,7 @@ TEST_F(CorrectionMeshTest, GridsWithoutCells)
         kzMesh mesh = gridMesh(c.width, c.height);
         kzOpenGLCorrectionMesh* cmesh = nullptr;
         ASSERT_TRUE(kzOpenGLCreateCorrectionMesh(&mesh, &cmesh, GL_STATIC_DRAW, {}));
-        EXPECT_TRUE(cmesh->indices.empty());
+        EXPECT_TRUE(drawnIndices(*cmesh).empty());
         EXPECT_EQ(bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_TANGENT]).size(),
                   size_t(c.width) * c.height);
         kzOpenGLFreeCorrectionMesh(cmesh);

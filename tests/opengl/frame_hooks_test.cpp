@@ -49,15 +49,23 @@ protected:
         OpenGLTest::TearDown();
     }
 
+    // The program a static channel's pass settings reach: the static mesh
+    // program, or the program that bakes the channel's table.
+    GLuint staticProgram(kzCorrectionMethod method) const
+    {
+        return method == KZ_CORRECTION_METHOD_MESH ? context->staticShader->program
+                                                   : context->bakeShader->program;
+    }
+
     // Checks the features the static program received in the last draw.
     // Slots the compiler found unused have no location and are checked on
     // the values computed for the upload instead.
-    void expectFeatures(const std::vector<float>& expected)
+    void expectFeatures(const std::vector<float>& expected, kzCorrectionMethod method)
     {
         float computed[kzFeatureCount];
         kzComputeFeatures(context->corrections.at(context->activeChannel), computed);
         EXPECT_EQ(std::vector<float>(computed, computed + kzFeatureCount), expected);
-        const GLuint program = context->staticShader->program;
+        const GLuint program = staticProgram(method);
         for (int i = 0; i < kzFeatureCount; ++i) {
             const std::string name = "features[" + std::to_string(i) + "]";
             const GLint location = glGetUniformLocation(program, name.c_str());
@@ -121,17 +129,20 @@ TEST_F(FrameHooksTest, FeaturesFollowThePassSwitches)
          {0.5f, 0, 0, 1, 0, 0, 0, 0}},
     };
     const GLuint scene = headless::createTexture(GL_TEXTURE_2D, 1, 1, Image::filled(1, 1, 9, 9, 9).rgba.data());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        // A fresh context per case: pass settings last for the context's life.
-        kzDestroyContextOpenGL(context);
-        ASSERT_EQ(kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D), KZ_OK);
-        ASSERT_EQ(kzLoadConfigurationFromFileOpenGL(context, (dir.path() + "/display.xml").c_str()), KZ_OK);
-        ASSERT_EQ(kzSetActiveChannelOpenGL(context, c.channel, 32, 32), KZ_OK);
-        for (const auto& step : c.steps)
-            step();
-        ASSERT_EQ(kzPostDrawOpenGL(context, scene), KZ_OK);
-        expectFeatures(c.features);
+    for (kzCorrectionMethod method : {KZ_CORRECTION_METHOD_MESH, KZ_CORRECTION_METHOD_BAKED}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.label) + (method == KZ_CORRECTION_METHOD_MESH ? ", mesh" : ", baked"));
+            // A fresh context per case: pass settings last for the context's life.
+            kzDestroyContextOpenGL(context);
+            ASSERT_EQ(kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D), KZ_OK);
+            ASSERT_EQ(kzSetCorrectionMethodOpenGL(context, method), KZ_OK);
+            ASSERT_EQ(kzLoadConfigurationFromFileOpenGL(context, (dir.path() + "/display.xml").c_str()), KZ_OK);
+            ASSERT_EQ(kzSetActiveChannelOpenGL(context, c.channel, 32, 32), KZ_OK);
+            for (const auto& step : c.steps)
+                step();
+            ASSERT_EQ(kzPostDrawOpenGL(context, scene), KZ_OK);
+            expectFeatures(c.features, method);
+        }
     }
     glDeleteTextures(1, &scene);
 }
@@ -158,26 +169,38 @@ TEST_F(FrameHooksTest, UnknownTargetDrawsAsTwoDimensional)
     glDeleteTextures(1, &scene);
 }
 
-// The remaining uniforms of a static draw: matrices, gammas, flip flag.
+// The remaining uniforms of a static draw: matrices, gammas, flip flag. The
+// bake program has no scene and no input or output gamma: those reach the
+// table program.
 TEST_F(FrameHooksTest, UniformsOfAStaticDraw)
 {
-    ASSERT_EQ(kzSetActiveChannelOpenGL(context, 1, 32, 32), KZ_OK);
-    ASSERT_EQ(kzSetFlipWarpmeshTexcoordsVOpenGL(context, true), KZ_OK);
-    ASSERT_EQ(kzPostDrawOpenGL(context, 0), KZ_OK);
-    const GLuint program = context->staticShader->program;
-    const kzMatrix4x4 ortho = orthoUnitSquare();
-    EXPECT_EQ(uniformFloats(program, "mvp", 16), std::vector<float>(ortho.m, ortho.m + 16));
-    EXPECT_EQ(uniformFloats(program, "gamma", 1)[0], 2.2f);
-    EXPECT_EQ(uniformFloats(program, "inputGamma", 1)[0], 1.0f);
-    EXPECT_EQ(uniformFloats(program, "outputGamma", 1)[0], 1.0f);
-    const struct {
-        const char* name;
-        GLint unit;
-    } samplers[] = {{"source", 0}, {"blending", 1}, {"blacklevel", 2}, {"secondary_blending", 3}};
-    for (const auto& sampler : samplers) {
-        GLint unit = -1;
-        glGetUniformiv(program, glGetUniformLocation(program, sampler.name), &unit);
-        EXPECT_EQ(unit, sampler.unit) << sampler.name;
+    for (kzCorrectionMethod method : {KZ_CORRECTION_METHOD_MESH, KZ_CORRECTION_METHOD_BAKED}) {
+        SCOPED_TRACE(method == KZ_CORRECTION_METHOD_MESH ? "mesh" : "baked");
+        const bool mesh = method == KZ_CORRECTION_METHOD_MESH;
+        ASSERT_EQ(kzSetCorrectionMethodOpenGL(context, method), KZ_OK);
+        ASSERT_EQ(kzSetActiveChannelOpenGL(context, 1, 32, 32), KZ_OK);
+        ASSERT_EQ(kzSetFlipWarpmeshTexcoordsVOpenGL(context, true), KZ_OK);
+        ASSERT_EQ(kzPostDrawOpenGL(context, 0), KZ_OK);
+        const GLuint program = staticProgram(method);
+        const kzMatrix4x4 ortho = orthoUnitSquare();
+        EXPECT_EQ(uniformFloats(program, "mvp", 16), std::vector<float>(ortho.m, ortho.m + 16));
+        EXPECT_EQ(uniformFloats(program, "gamma", 1)[0], 2.2f);
+        const GLuint colourProgram = mesh ? program : context->tableShaders[0]->program;
+        EXPECT_EQ(uniformFloats(colourProgram, "inputGamma", 1)[0], 1.0f);
+        EXPECT_EQ(uniformFloats(colourProgram, "outputGamma", 1)[0], 1.0f);
+        const struct {
+            GLuint program;
+            const char* name;
+            GLint unit;
+        } samplers[] = {{colourProgram, "source", 0}, {program, "blending", 1}, {program, "blacklevel", 2},
+                        {program, "secondary_blending", 3}, {colourProgram, "table", mesh ? -1 : 5}};
+        for (const auto& sampler : samplers) {
+            const GLint location = glGetUniformLocation(sampler.program, sampler.name);
+            GLint unit = -1;
+            if (location >= 0)
+                glGetUniformiv(sampler.program, location, &unit);
+            EXPECT_EQ(unit, sampler.unit) << sampler.name;
+        }
     }
 }
 
