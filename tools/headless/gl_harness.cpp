@@ -15,7 +15,7 @@ void setError(std::string* error, const char* text)
 
 }  // namespace
 
-std::unique_ptr<GLContext> GLContext::create(std::string* error)
+std::unique_ptr<GLContext> GLContext::create(std::string* error, GLProfile profile)
 {
     // eglGetPlatformDisplayEXT is a client extension and works before any
     // display exists; the EGL 1.5 core name may be missing from older stacks.
@@ -47,12 +47,15 @@ std::unique_ptr<GLContext> GLContext::create(std::string* error)
         setError(error, "no EGL config for desktop OpenGL");
         return nullptr;
     }
+    const bool core = profile == GLProfile::Core;
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+                                        core ? EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT
+                                             : EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+                                        EGL_NONE};
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
     if (context == EGL_NO_CONTEXT) {
-        setError(error, "no OpenGL 3.3 compatibility context");
+        setError(error, core ? "no OpenGL 3.3 core context" : "no OpenGL 3.3 compatibility context");
         return nullptr;
     }
     std::unique_ptr<GLContext> result(new GLContext);
@@ -118,6 +121,11 @@ std::vector<uint8_t> GLFramebuffer::readPixels() const
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
+}
+
+void* glProcAddress(const char* name)
+{
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
 }
 
 GLuint createTexture(GLenum target, int width, int height, const uint8_t* rgba)

@@ -12,12 +12,17 @@
 
 namespace headless {
 
-// An OpenGL 3.3 compatibility context (client-side index arrays work there)
-// with no window and no surface. The constructor makes it current.
+// Which OpenGL 3.3 profile a context offers: core has no fixed-function
+// state; compatibility has it.
+enum class GLProfile { Compatibility, Core };
+
+// An OpenGL 3.3 context of either profile with no window and no surface.
+// The constructor makes it current.
 class GLContext {
 public:
     // Null, with the reason in *error, when EGL or the context is unavailable.
-    static std::unique_ptr<GLContext> create(std::string* error = nullptr);
+    static std::unique_ptr<GLContext> create(std::string* error = nullptr,
+                                             GLProfile profile = GLProfile::Compatibility);
     ~GLContext();
     GLContext(const GLContext&) = delete;
     GLContext& operator=(const GLContext&) = delete;
@@ -55,6 +60,10 @@ private:
     GLuint framebuffer_ = 0;
     GLuint color_ = 0;
 };
+
+// The OpenGL implementation's own entry point of that name (not libepoxy's
+// dispatch), or null.
+void* glProcAddress(const char* name);
 
 // An RGBA8 texture on `target` (GL_TEXTURE_2D or GL_TEXTURE_RECTANGLE) with
 // clamp-to-edge wrapping and linear filtering; rows in upload order.
