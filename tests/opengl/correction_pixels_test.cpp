@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "kzLib.h"
+#include "opengl/opengl_records.h"
 #include "support/calibration_writer.h"
 #include "support/correction_model.h"
 #include "support/gl_fixture.h"
@@ -112,6 +114,7 @@ protected:
         if (!context)
             return nullptr;
         contexts.push_back(context);
+        EXPECT_EQ(kzSetCorrectionMethodOpenGL(context, method), KZ_OK);
         EXPECT_EQ(kzLoadConfigurationFromFileOpenGL(context, configurationPath.c_str()), KZ_OK);
         EXPECT_EQ(kzSetActiveChannelOpenGL(context, 0, unsigned(size), unsigned(size)), KZ_OK);
         return context;
@@ -189,6 +192,7 @@ protected:
     }
 
     int size = 32;
+    kzCorrectionMethod method = KZ_CORRECTION_METHOD_BAKED;
     TempDir dir;
     bool staticFilesWritten = false;
     std::vector<kzContextOpenGL*> contexts;
@@ -216,9 +220,10 @@ TEST_F(CorrectionPixelsTest, StaticChannelFollowsGammasAndPassStrengths)
         {"passes switched off", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1},
          {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.name);
+    for (size_t i = 0; i < 2 * std::size(cases); ++i) {
+        const Case& c = cases[i % std::size(cases)];
+        method = i < std::size(cases) ? KZ_CORRECTION_METHOD_BAKED : KZ_CORRECTION_METHOD_MESH;
+        SCOPED_TRACE(std::string(c.name) + (method == KZ_CORRECTION_METHOD_MESH ? ", mesh" : ", baked"));
         auto attributes = staticChannel();
         float fileInput = float(c.gammas.input);
         float fileOutput = float(c.gammas.output);
@@ -337,6 +342,159 @@ TEST_F(CorrectionPixelsTest, PassWithUnloadedMaskStaysOff)
         expected.blend = 0;
         expected.secondary = 0;
         const PixelComparison comparison = compareStatic(draw(context, scene), expected, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// The baked table against the mesh program it is baked from, for every
+// on/off combination of the warp, blend, black-level and secondary-blend
+// passes at full and at fractional strength, three gamma sets, a 64x64 warp
+// map and one denser than the output. Both draws look up the scene and the
+// masks at the same points (the table is rasterised from the same mesh with
+// the same programs' code), so they differ only by the table's fixed-point
+// factors: m and k as 10-bit square roots, within 1/1023 of the baked value
+// at full scale and far closer near zero, where the output gamma magnifies
+// errors, stay under half an 8-bit level after the output gamma; with each
+// side rounded to 8 bits, the two pixels are at most one level apart.
+TEST_F(CorrectionPixelsTest, BakedTableMatchesMeshForEveryPassSetting)
+{
+    size = 96;
+    // Black over much of the image, where the output gamma magnifies the
+    // black level's error most.
+    const Image scene = Image::generated(160, 120, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(std::clamp(2 * column - 60, 0, 255));
+        rgb[1] = uint8_t(std::clamp(int(128 + 200 * std::cos(row * 0.13)), 0, 255));
+        rgb[2] = uint8_t(std::clamp(int(200 * std::sin(column * 0.11 + row * 0.03)), 0, 255));
+    });
+    // A smooth, non-linear lookup that stays inside the scene.
+    const auto lookup = [](float x, float y) {
+        return kzVec2f{0.05f + 0.9f * x + 0.04f * std::sin(6 * y), 0.05f + 0.9f * y + 0.04f * std::sin(5 * x)};
+    };
+    dir.write("bent64.csv", warpMapText(64, 64, lookup));
+    dir.write("bent160.csv", warpMapText(160, 160, lookup));
+    const Gammas gammaSets[] = {{2.2, 1.0, 1.0}, {1.8, 2.2, 2.2}, {2.4, 1.0, 2.4}};
+    const kzCorrectionPassType passes[] = {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING,
+                                           KZ_CORRECTION_PASS_BLACKLEVEL,
+                                           KZ_CORRECTION_PASS_SECONDARY_BLENDING};
+    const float fractional[] = {0.35f, 0.6f, 0.8f, 0.45f};
+    int largest = 0;
+    for (const char* warp : {"bent64.csv", "bent160.csv"}) {
+        for (const Gammas& g : gammaSets) {
+            const std::string name = std::string(warp) + " gamma " + std::to_string(g.gamma) + " in " +
+                                     std::to_string(g.input) + " out " + std::to_string(g.output);
+            SCOPED_TRACE(name);
+            const std::string configuration = dir.write(
+                "compare" + std::to_string(contexts.size()) + ".xml",
+                configurationText(KZ_CORRECTION_STATIC, float(g.gamma), float(g.input), float(g.output),
+                                  channelElement(0, staticChannel({{"warpmap", warp}}))));
+            method = KZ_CORRECTION_METHOD_BAKED;
+            kzContextOpenGL* baked = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+            method = KZ_CORRECTION_METHOD_MESH;
+            kzContextOpenGL* mesh = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+            ASSERT_TRUE(baked && mesh);
+            const GLuint sceneTexture = this->sceneTexture(GL_TEXTURE_2D, scene);
+            for (int setting = 0; setting < 32; ++setting) {
+                const int switches = setting & 15;
+                const bool partial = setting >= 16;
+                SCOPED_TRACE("passes on " + std::to_string(switches) + (partial ? ", fractional" : ""));
+                for (kzContextOpenGL* context : {baked, mesh}) {
+                    for (int p = 0; p < 4; ++p) {
+                        ASSERT_EQ(kzSetCorrectionPassOpenGL(context, passes[p], (switches >> p) & 1), KZ_OK);
+                        ASSERT_EQ(kzSetCorrectionPassOpenGL_1(context, passes[p], partial ? fractional[p] : 1.0f),
+                                  KZ_OK);
+                    }
+                }
+                const std::vector<uint8_t> fromTable = draw(baked, sceneTexture);
+                const std::vector<uint8_t> fromMesh = draw(mesh, sceneTexture);
+                int worst = 0;
+                for (size_t i = 0; i < fromTable.size(); ++i) {
+                    if (i % 4 != 3)
+                        worst = std::max(worst, std::abs(int(fromTable[i]) - int(fromMesh[i])));
+                }
+                EXPECT_LE(worst, 1);
+                largest = std::max(largest, worst);
+            }
+        }
+    }
+    std::printf("largest baked-mesh difference: %d level(s)\n", largest);
+}
+
+// Activating a channel again with another output size bakes a table of that
+// size: the drawing at the new size is the correction at the new size.
+TEST_F(CorrectionPixelsTest, ReactivationAtNewSizeDrawsAtThatSize)
+{
+    const std::string configuration =
+        dir.write("display.xml", configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                                                   channelElement(0, staticChannel())));
+    kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+    ASSERT_NE(context, nullptr);
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());
+    for (int side : {32, 48, 20}) {
+        SCOPED_TRACE(side);
+        size = side;
+        framebuffer.reset();
+        ASSERT_EQ(kzSetActiveChannelOpenGL(context, 0, unsigned(side), unsigned(side)), KZ_OK);
+        const PixelComparison comparison = compareStatic(draw(context, scene), Strengths{}, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+        const kzOpenGLCorrectionTable* table = context->corrections.at(0).table;
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->width, unsigned(side));
+    }
+}
+
+// Pixels no warp-map triangle covers: a table writes them opaque black, the
+// mesh method leaves them as they were.
+TEST_F(CorrectionPixelsTest, PixelsOutsideTheWarpMap)
+{
+    dir.write("inset.csv", warpMapText(4, 4, [](float x, float y) { return kzVec2f{x, y}; },
+                                       [](float x, float y) { return kzVec2f{0.25f + 0.5f * x, 0.25f + 0.5f * y}; }));
+    const std::string configuration = dir.write(
+        "display.xml", configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                                         channelElement(0, staticChannel({{"warpmap", "inset.csv"}}))));
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, Image::filled(2, 2, 255, 255, 255));
+    const struct {
+        kzCorrectionMethod method;
+        std::vector<uint8_t> outside;
+    } cases[] = {{KZ_CORRECTION_METHOD_BAKED, {0, 0, 0, 255}}, {KZ_CORRECTION_METHOD_MESH, {0, 0, 0, 0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        method = c.method;
+        kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+        ASSERT_NE(context, nullptr);
+        const std::vector<uint8_t> pixels = draw(context, scene);  // cleared to 0, 0, 0, 0
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const bool inside = column >= 8 && column < 24 && row >= 8 && row < 24;
+                const uint8_t* pixel = pixelAt(pixels, size, column, row);
+                if (inside) {
+                    EXPECT_GT(pixel[0], 0) << column << "," << row;
+                    EXPECT_EQ(pixel[3], 255) << column << "," << row;
+                } else {
+                    EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 4), c.outside) << column << "," << row;
+                }
+            }
+        }
+    }
+}
+
+// Where no table can be made the channel is drawn with its mesh: an output
+// wider than GL textures can be, or none at all.
+TEST_F(CorrectionPixelsTest, ChannelWithoutTableIsDrawnWithItsMesh)
+{
+    GLint maxTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    const std::string configuration =
+        dir.write("display.xml", configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                                                   channelElement(0, staticChannel())));
+    kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+    ASSERT_NE(context, nullptr);
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());
+    for (unsigned width : {unsigned(maxTexture) + 1, 0u}) {
+        SCOPED_TRACE(width);
+        ASSERT_EQ(kzSetActiveChannelOpenGL(context, 0, width, unsigned(size)), KZ_OK);
+        EXPECT_EQ(context->corrections.at(0).table, nullptr);
+        // The host's viewport is what the mesh fills.
+        const PixelComparison comparison = compareStatic(draw(context, scene), Strengths{}, Gammas{});
         EXPECT_ALL_PIXELS_MATCH(comparison);
     }
 }

@@ -205,8 +205,9 @@ TEST_F(FrameHooksTest, UniformsOfAStaticDraw)
 }
 
 // PostDraw leaves culling and blending off, fill mode, no textures on units
-// 0 to 4, unit 0 active and no program, and does not touch the host's
-// framebuffer, viewport, depth test or scissor.
+// 0 to 5, unit 0 active and no program, and does not touch the host's
+// framebuffer, viewport, depth test, scissor or colour mask (a bake changes
+// and restores them).
 TEST_F(FrameHooksTest, StateLeftBehind)
 {
     for (kzTextureTarget sceneTarget : {KZ_TEXTURE_TARGET_2D, KZ_TEXTURE_TARGET_RECTANGLE}) {
@@ -219,9 +220,9 @@ TEST_F(FrameHooksTest, StateLeftBehind)
         const GLenum binding = sceneTarget == KZ_TEXTURE_TARGET_2D ? GL_TEXTURE_BINDING_2D
                                                                    : GL_TEXTURE_BINDING_RECTANGLE;
         const GLuint scene = headless::createTexture(glTarget, 2, 2, Image::filled(2, 2, 1, 2, 3).rgba.data());
-        GLuint hostTextures[5];
-        glGenTextures(5, hostTextures);
-        for (GLuint unit = 0; unit < 5; ++unit) {
+        GLuint hostTextures[6];
+        glGenTextures(6, hostTextures);
+        for (GLuint unit = 0; unit < 6; ++unit) {
             glActiveTexture(GL_TEXTURE0 + unit);
             glBindTexture(GL_TEXTURE_2D, hostTextures[unit]);
         }
@@ -233,8 +234,12 @@ TEST_F(FrameHooksTest, StateLeftBehind)
         glScissor(1, 2, 3, 4);
         glViewport(2, 3, 20, 21);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE);
         glUseProgram(context->dynamicShader->program);
+        GLint hostFramebuffer = 0;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &hostFramebuffer);
 
+        // The first draw bakes the channel's table into a framebuffer of its own.
         ASSERT_EQ(kzPostDrawOpenGL(context, scene), KZ_OK);
 
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
@@ -247,7 +252,12 @@ TEST_F(FrameHooksTest, StateLeftBehind)
         glGetIntegerv(GL_SCISSOR_BOX, value);
         EXPECT_EQ(std::vector<GLint>(value, value + 4), (std::vector<GLint>{1, 2, 3, 4}));
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, value);
-        EXPECT_NE(value[0], 0);  // the test's framebuffer
+        EXPECT_EQ(value[0], hostFramebuffer);
+        GLboolean colorMask[4] = {};
+        glGetBooleanv(GL_COLOR_WRITEMASK, colorMask);
+        EXPECT_EQ(std::vector<GLboolean>(colorMask, colorMask + 4),
+                  (std::vector<GLboolean>{GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE}));
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glGetIntegerv(GL_POLYGON_MODE, value);
         EXPECT_EQ(value[0], GL_FILL);
         glGetIntegerv(GL_CURRENT_PROGRAM, value);
@@ -256,7 +266,7 @@ TEST_F(FrameHooksTest, StateLeftBehind)
         EXPECT_EQ(value[0], 0);
         glGetIntegerv(GL_ACTIVE_TEXTURE, value);
         EXPECT_EQ(value[0], GL_TEXTURE0);
-        for (GLuint unit = 0; unit < 5; ++unit) {
+        for (GLuint unit = 0; unit < 6; ++unit) {
             glActiveTexture(GL_TEXTURE0 + unit);
             glGetIntegerv(unit == 0 ? binding : GL_TEXTURE_BINDING_2D, value);
             EXPECT_EQ(value[0], 0) << "unit " << unit;
@@ -264,7 +274,7 @@ TEST_F(FrameHooksTest, StateLeftBehind)
         glActiveTexture(GL_TEXTURE0);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_SCISSOR_TEST);
-        glDeleteTextures(5, hostTextures);
+        glDeleteTextures(6, hostTextures);
         glDeleteTextures(1, &scene);
         target->bind();
     }

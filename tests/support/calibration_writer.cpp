@@ -68,7 +68,8 @@ std::string pngBytes(const Image& image)
 }
 
 std::string warpMapText(uint32_t width, uint32_t height,
-                        const std::function<kzVec2f(float x, float y)>& lookup)
+                        const std::function<kzVec2f(float x, float y)>& lookup,
+                        const std::function<kzVec2f(float x, float y)>& place)
 {
     std::ostringstream text;
     text << "x;y;u;v;column;row\n";
@@ -77,7 +78,8 @@ std::string warpMapText(uint32_t width, uint32_t height,
             const float x = width > 1 ? float(column) / float(width - 1) : 0.0f;
             const float y = height > 1 ? float(row) / float(height - 1) : 0.0f;
             const kzVec2f uv = lookup(x, y);
-            text << number(x) << ';' << number(y) << ';' << number(uv.x) << ';' << number(uv.y)
+            const kzVec2f at = place ? place(x, y) : kzVec2f{x, y};
+            text << number(at.x) << ';' << number(at.y) << ';' << number(uv.x) << ';' << number(uv.y)
                  << ';' << column << ';' << row << '\n';
         }
     }

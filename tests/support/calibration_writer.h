@@ -28,10 +28,11 @@ struct Image {
 std::string pngBytes(const Image& image);
 
 // Warp map text of a width x height grid: output position (x, y) in the unit
-// square from column/(width-1), row/(height-1), and texture coordinate
-// lookup(x, y).
+// square from column/(width-1), row/(height-1) (or place(x, y) where given),
+// and texture coordinate lookup(x, y).
 std::string warpMapText(uint32_t width, uint32_t height,
-                        const std::function<kzVec2f(float x, float y)>& lookup);
+                        const std::function<kzVec2f(float x, float y)>& lookup,
+                        const std::function<kzVec2f(float x, float y)>& place = nullptr);
 
 // One screen-shape grid point in library axes (y up); the writer converts it
 // to the file's z-up axes.
