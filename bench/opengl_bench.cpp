@@ -1,14 +1,20 @@
 // The OpenGL back-end's per-frame cost on the headless context (llvmpipe on
-// machines without a GPU):
-//  - PostDrawSubmission/<points>: CPU time of one kzPostDrawOpenGL call on a
-//    small target, for a warp map of points x points, without waiting for
-//    the draw to finish, and the allocations made on the calling thread
-//    during the call (llvmpipe shades and bins vertices on that thread, so
-//    the 2-point grid shows the fixed cost of a call). Its Time column is
-//    per batch of 32 calls; the ns/call counter is per call;
-//  - CorrectedFrame1080p / PlainCopy1080p: a whole corrected 1920x1080 frame
-//    (PostDraw + glFinish) beside a plain full-screen textured copy of the
-//    same scene texture; their ratio is printed after the table.
+// machines without a GPU), for both correction methods in one run (method 0
+// baked, 1 mesh):
+//  - PostDrawSubmission/<points>/<method>: CPU time of one kzPostDrawOpenGL
+//    call on a small target, for a warp map of points x points, without
+//    waiting for the draw to finish, and the allocations made on the calling
+//    thread during the call (llvmpipe shades and bins vertices on that
+//    thread, so the 2-point grid shows the fixed cost of a call). Its Time
+//    column is per batch of 32 calls; the ns/call counter is per call;
+//  - CorrectedFrame1080p/<points>/<method> / PlainCopy1080p: a whole
+//    corrected 1920x1080 frame (PostDraw + glFinish) for a 64x64-point and a
+//    per-pixel (1920x1080-point) warp map, beside a plain full-screen
+//    textured copy of the same scene texture; the ratios are printed after
+//    the table;
+//  - after the table, set-up of the per-pixel channel on a fresh context:
+//    kzSetActiveChannelOpenGL's time, the first PostDraw's (the bake), and
+//    the process's peak resident memory above what it held before.
 // Allocation counts come from allocation_counter.h, which replaces the global
 // operator new / delete and glibc's malloc, calloc and realloc in this program
 // (forwarding to glibc).
@@ -21,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +37,7 @@
 #include "ratio_reporter.h"
 #include "gl_harness.h"
 #include "kzLib.h"
+#include "kzLib/calibration.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 
@@ -39,12 +47,14 @@ using namespace dovav::bench;
 using namespace dovav::test;
 
 // ---------------------------------------------------------------------------
-// The scene: one context with three static channels, each with all four
+// The scene: one context with four static channels, each with all four
 // masks. Channel 64 (a 64x64-point warp map) and channel 2 (a 2x2-point one)
 // have 64x64 masks for the small target; channel 1080 has the 64x64-point
-// warp map and 1920x1080 masks for the full frame.
+// warp map and channel 1920 a per-pixel one, both with 1920x1080 masks for
+// the full frame.
 
 constexpr unsigned kFullChannel = 1080;
+constexpr unsigned kPerPixelChannel = 1920;
 constexpr int kSmallSide = 64;
 constexpr int kFullWidth = 1920;
 constexpr int kFullHeight = 1080;
@@ -155,6 +165,7 @@ public:
         dir = std::make_unique<TempDir>();
         dir->write("warp64.csv", warpMapText(kWarpPoints, kWarpPoints, warpLookup));
         dir->write("warp2.csv", warpMapText(2, 2, warpLookup));
+        dir->write("warp1080.csv", warpMapText(kFullWidth, kFullHeight, warpLookup));
         dir->write("camera.csv", cameraText({0, 0, 0}, {0, 0, 0}, -0.5f, 0.5f, -0.3f, 0.3f));
         dir->write("small.png", pngBytes(blendMask(kSmallSide, kSmallSide)));
         dir->write("full.png", pngBytes(blendMask(kFullWidth, kFullHeight)));
@@ -171,7 +182,9 @@ public:
             configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
                               channel(kWarpPoints, "warp64.csv", "small.png") +
                                   channel(2, "warp2.csv", "small.png") +
-                                  channel(kFullChannel, "warp64.csv", "full.png")));
+                                  channel(kFullChannel, "warp64.csv", "full.png") +
+                                  channel(kPerPixelChannel, "warp1080.csv", "full.png")));
+        configuration = config;
         if (kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D) != KZ_OK ||
             kzLoadConfigurationFromFileOpenGL(context, config.c_str()) != KZ_OK) {
             std::fprintf(stderr, "cannot create the correction context\n");
@@ -199,12 +212,15 @@ public:
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 
-    // Makes `channel` active for `target` and draws it a few times, so that
-    // the driver's shader variants are compiled before anything is timed.
-    // False if a call fails or the centre of the target stays black.
-    bool prepare(unsigned channel, const headless::GLFramebuffer& target, GLuint scene)
+    // Makes `channel` active for `target` with the method and draws it a few
+    // times, so that the table is baked and the driver's shader variants are
+    // compiled before anything is timed. False if a call fails or the centre
+    // of the target stays black.
+    bool prepare(unsigned channel, const headless::GLFramebuffer& target, GLuint scene,
+                 kzCorrectionMethod method)
     {
-        if (kzSetActiveChannelOpenGL(context, channel, unsigned(target.width()),
+        if (kzSetCorrectionMethodOpenGL(context, method) != KZ_OK ||
+            kzSetActiveChannelOpenGL(context, channel, unsigned(target.width()),
                                      unsigned(target.height())) != KZ_OK)
             return false;
         target.bind();
@@ -227,6 +243,7 @@ public:
     GLuint smallScene = 0;
     GLuint fullScene = 0;
     std::unique_ptr<PlainCopy> copy;
+    std::string configuration;
 
 private:
     static std::unique_ptr<Scene> instance;
@@ -242,7 +259,8 @@ void PostDrawSubmission(benchmark::State& state)
 {
     constexpr int kBatch = 32;
     Scene& scene = Scene::get();
-    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, scene.smallScene)) {
+    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, scene.smallScene,
+                       kzCorrectionMethod(state.range(1)))) {
         state.SkipWithError("channel set-up or warm-up draw failed");
         return;
     }
@@ -270,8 +288,7 @@ void PostDrawSubmission(benchmark::State& state)
     state.counters["malloc/call"] = double(counts.mallocs) / calls;
 }
 BENCHMARK(PostDrawSubmission)
-    ->Arg(2)
-    ->Arg(kWarpPoints)
+    ->ArgsProduct({{2, kWarpPoints}, {KZ_CORRECTION_METHOD_BAKED, KZ_CORRECTION_METHOD_MESH}})
     ->UseManualTime()
     ->MinTime(0.05)  // each call is also rasterized (about 0.2 ms), untimed
     ->Unit(benchmark::kMicrosecond);
@@ -279,7 +296,9 @@ BENCHMARK(PostDrawSubmission)
 void CorrectedFrame1080p(benchmark::State& state)
 {
     Scene& scene = Scene::get();
-    if (!scene.prepare(kFullChannel, *scene.fullTarget, scene.fullScene)) {
+    const unsigned channel = state.range(0) == kWarpPoints ? kFullChannel : kPerPixelChannel;
+    if (!scene.prepare(channel, *scene.fullTarget, scene.fullScene,
+                       kzCorrectionMethod(state.range(1)))) {
         state.SkipWithError("channel set-up or warm-up draw failed");
         return;
     }
@@ -288,7 +307,10 @@ void CorrectedFrame1080p(benchmark::State& state)
         glFinish();
     }
 }
-BENCHMARK(CorrectedFrame1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(CorrectedFrame1080p)
+    ->ArgsProduct({{kWarpPoints, kFullWidth}, {KZ_CORRECTION_METHOD_BAKED, KZ_CORRECTION_METHOD_MESH}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void PlainCopy1080p(benchmark::State& state)
 {
@@ -311,7 +333,7 @@ void printAllocationCallers()
 {
     constexpr int kCalls = 16;
     Scene& scene = Scene::get();
-    if (!scene.prepare(kWarpPoints, *scene.smallTarget, scene.smallScene))
+    if (!scene.prepare(kWarpPoints, *scene.smallTarget, scene.smallScene, KZ_CORRECTION_METHOD_BAKED))
         return;
     resetAllocationCounts();
     startCountingAllocations(KeepCallers::yes);
@@ -322,6 +344,78 @@ void printAllocationCallers()
 
     std::printf("\n");
     printCallersByModule("", "PostDraw call", kCalls);
+}
+
+// A field of /proc/self/status in kB, or -1.
+long statusKilobytes(const char* field)
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+            value = std::strtol(line + length + 1, nullptr, 10);
+            break;
+        }
+    }
+    std::fclose(status);
+    return value;
+}
+
+void resetPeakMemory()
+{
+    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", clear);
+        std::fclose(clear);
+    }
+}
+
+// Set-up of the per-pixel channel on a fresh context, then its first
+// PostDraw, which bakes the table. The peak resident memory is reset
+// (clear_refs 5) before each, so each figure is that step's own. Loading the
+// warp map alone is timed first, for the share of the set-up it takes.
+void printPerPixelSetUp()
+{
+    using Clock = std::chrono::steady_clock;
+    using Ms = std::chrono::duration<double, std::milli>;
+    Scene& scene = Scene::get();
+    {
+        kzMesh mesh;
+        const std::string path = scene.dir->path() + "/warp1080.csv";
+        const auto start = Clock::now();
+        kzLoadWarpmapFromFile(path.c_str(), &mesh, false, false);
+        std::printf("\nloading the 1920x1080-point warp map alone: %.0f ms\n", Ms(Clock::now() - start).count());
+    }
+    kzContextOpenGL* context = nullptr;
+    if (kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D) != KZ_OK ||
+        kzLoadConfigurationFromFileOpenGL(context, scene.configuration.c_str()) != KZ_OK)
+        return;
+    glFinish();
+    resetPeakMemory();
+    const long before = statusKilobytes("VmRSS");
+    const auto start = Clock::now();
+    const kzResult result = kzSetActiveChannelOpenGL(context, kPerPixelChannel, kFullWidth, kFullHeight);
+    glFinish();
+    const auto built = Clock::now();
+    const long setUpPeak = statusKilobytes("VmHWM");
+    const long setUpAfter = statusKilobytes("VmRSS");
+    resetPeakMemory();
+    scene.fullTarget->bind();
+    kzPostDrawOpenGL(context, scene.fullScene);
+    glFinish();
+    const auto drawn = Clock::now();
+    const long bakePeak = statusKilobytes("VmHWM");
+    const long bakeAfter = statusKilobytes("VmRSS");
+    std::printf("per-pixel channel set-up (%s): %.0f ms, peak memory +%.0f MB, resident after +%.0f MB\n"
+                "first PostDraw with the bake: %.0f ms, peak memory +%.0f MB above the set-up's, "
+                "resident after +%.0f MB\n",
+                result == KZ_OK ? "ok" : "failed", Ms(built - start).count(), double(setUpPeak - before) / 1024.0,
+                double(setUpAfter - before) / 1024.0, Ms(drawn - built).count(),
+                double(bakePeak - setUpAfter) / 1024.0, double(bakeAfter - setUpAfter) / 1024.0);
+    kzDestroyContextOpenGL(context);
 }
 
 }  // namespace
@@ -335,6 +429,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio();
     printAllocationCallers();
+    printPerPixelSetUp();
     Scene::release();
     benchmark::Shutdown();
     return 0;

@@ -1,10 +1,12 @@
 // A console reporter that also prints how much longer a corrected
 // 1920x1080 frame takes than a plain full-screen copy of the same scene
-// (benchmarks named CorrectedFrame1080p and PlainCopy1080p).
+// (benchmarks named CorrectedFrame1080p and PlainCopy1080p), one ratio for
+// each CorrectedFrame1080p variant (its arguments after the name).
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -30,19 +32,22 @@ public:
             const std::string name = run.benchmark_name();
             // Per-repetition runs: keep the sum for a mean.
             if (name.rfind("CorrectedFrame1080p", 0) == 0)
-                add(corrected, run);
+                add(correctedVariant(name.substr(0, name.find("/repeats"))), run);
             else if (name.rfind("PlainCopy1080p", 0) == 0)
                 add(plain, run);
         }
     }
     void printRatio() const
     {
-        if (corrected.runs == 0 || plain.runs == 0)
+        if (plain.runs == 0)
             return;
-        const double correctedMs = corrected.mean() * 1e3;
         const double plainMs = plain.mean() * 1e3;
-        std::printf("\n1920x1080 frame: corrected %.2f ms, plain copy %.2f ms, ratio %.2f\n",
-                    correctedMs, plainMs, correctedMs / plainMs);
+        std::printf("\n");
+        for (const auto& [name, corrected] : corrected_) {
+            const double correctedMs = corrected.mean() * 1e3;
+            std::printf("1920x1080 frame %s: corrected %.2f ms, plain copy %.2f ms, ratio %.2f\n",
+                        name.c_str(), correctedMs, plainMs, correctedMs / plainMs);
+        }
     }
 
 private:
@@ -56,7 +61,16 @@ private:
         sum.seconds += run.real_accumulated_time / double(run.iterations);
         ++sum.runs;
     }
-    Sum corrected;
+    Sum& correctedVariant(const std::string& name)
+    {
+        for (auto& entry : corrected_) {
+            if (entry.first == name)
+                return entry.second;
+        }
+        corrected_.emplace_back(name, Sum{});
+        return corrected_.back().second;
+    }
+    std::vector<std::pair<std::string, Sum>> corrected_;
     Sum plain;
 };
 

@@ -44,14 +44,15 @@ BuildOutcome buildStatic(kzContextOpenGL* context, const kzConfigurationData& co
                        configuration.frustum);
         return {result, false};
     }
-    data.warpMesh = new kzMesh;
-    if (kzLoadWarpmapFromFile(configuration.warpmap, data.warpMesh, context->flipWarpmeshVerticesY,
+    // The warp map lives in GL buffers once uploaded; the loaded copy goes.
+    kzMesh warpMesh;
+    if (kzLoadWarpmapFromFile(configuration.warpmap, &warpMesh, context->flipWarpmeshVerticesY,
                               context->flipWarpmeshTexcoordsV) != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to load warping from %s",
                        configuration.warpmap);
         return {KZ_ERROR_OPENGL, false};
     }
-    if (!kzOpenGLCreateCorrectionMesh(data.warpMesh, &data.cmesh, GL_STATIC_DRAW, {},
+    if (!kzOpenGLCreateCorrectionMesh(&warpMesh, &data.cmesh, GL_STATIC_DRAW, {},
                                       kzOpenGLMeshInputs::Flat)) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create warp mesh");
         return {KZ_ERROR_OPENGL, false};
@@ -134,7 +135,6 @@ void kzOpenGLReleaseCorrectionData(kzCorrectionDataOpenGL& data)
     kzOpenGLFreeTexture(data.directionalShadingTexture);
     kzOpenGLFreeCorrectionTable(data);
     kzOpenGLFreeCorrectionMesh(data.cmesh);
-    delete data.warpMesh;
     delete data.camera;
     delete data.screenShape;
     delete data.targetRect;

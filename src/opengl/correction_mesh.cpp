@@ -46,6 +46,29 @@ bool uploadUnwarped(GLuint buffer, const kzVec3f* vertices, size_t count, GLenum
     return kept;
 }
 
+// Output positions of a flat mesh as x, y pairs (its z is 0), written
+// straight into the buffer.
+bool uploadFlatPositions(GLuint buffer, const kzVec3f* vertices, size_t count, GLenum usage)
+{
+    auto* positions = static_cast<kzVec2f*>(
+        mapForFilling(GL_ARRAY_BUFFER, buffer, count * sizeof(kzVec2f), usage));
+    if (count > 0 && !positions)
+        return false;
+    for (size_t i = 0; i < count; ++i)
+        positions[i] = kzVec2f{vertices[i].x, vertices[i].y};
+    const bool kept = count == 0 || glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    glVertexAttribPointer(KZ_ATTRIBUTE_POSITION, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(KZ_ATTRIBUTE_POSITION);
+    return kept;
+}
+
+// Sizes an attribute's buffer to nothing: a flat mesh does not use it.
+void leaveEmpty(GLuint buffer, GLenum usage)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, 0, nullptr, usage);
+}
+
 // The triangle list, generated straight into the element buffer bound to the
 // vertex array that is bound now.
 bool uploadIndices(GLuint buffer, uint32_t width, uint32_t height, GLenum usage)
@@ -92,18 +115,17 @@ bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** c
 
     const kzVec3f* world =
         worldPositions.size() == count ? worldPositions.data() : mesh->vertices;
-    // The static program reads positions and both lookups only: the surface
-    // buffers of a flat mesh stay empty.
-    const size_t surfaceCount = inputs == kzOpenGLMeshInputs::All ? count : 0;
 
     glBindVertexArray(result->vao);
-    bool uploaded =
-        uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION], KZ_ATTRIBUTE_POSITION, 3,
-                        mesh->vertices, count, usage) &&
-        uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED], KZ_ATTRIBUTE_TEXCOORD_WARPED,
-                        2, mesh->texcoords, count, usage) &&
-        uploadUnwarped(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], mesh->vertices, count, usage);
-    if (surfaceCount > 0) {
+    bool uploaded = false;
+    if (inputs == kzOpenGLMeshInputs::All) {
+        uploaded =
+            uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION], KZ_ATTRIBUTE_POSITION, 3,
+                            mesh->vertices, count, usage) &&
+            uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED],
+                            KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, mesh->texcoords, count, usage) &&
+            uploadUnwarped(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], mesh->vertices, count,
+                           usage);
         uploadAttribute(result->buffers[KZ_ATTRIBUTE_NORMAL], KZ_ATTRIBUTE_NORMAL, 3, mesh->normals,
                         count, usage);
         uploadAttribute(result->buffers[KZ_ATTRIBUTE_TANGENT], KZ_ATTRIBUTE_TANGENT, 3,
@@ -111,11 +133,15 @@ bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** c
         uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION1], KZ_ATTRIBUTE_POSITION1, 3, world,
                         count, usage);
     } else {
-        // Named but empty, so that every buffer name is an object.
-        for (GLuint location : {KZ_ATTRIBUTE_NORMAL, KZ_ATTRIBUTE_TANGENT, KZ_ATTRIBUTE_POSITION1}) {
-            glBindBuffer(GL_ARRAY_BUFFER, result->buffers[location]);
-            glBufferData(GL_ARRAY_BUFFER, 0, nullptr, usage);
-        }
+        // The static program derives the mask lookup from the position; the
+        // other buffers stay empty but named, so that every name is an object.
+        uploaded = uploadFlatPositions(result->buffers[KZ_ATTRIBUTE_POSITION], mesh->vertices, count,
+                                       usage) &&
+                   uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED],
+                                   KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, mesh->texcoords, count, usage);
+        for (GLuint location : {KZ_ATTRIBUTE_TEXCOORD_UNWARPED, KZ_ATTRIBUTE_NORMAL,
+                                KZ_ATTRIBUTE_TANGENT, KZ_ATTRIBUTE_POSITION1})
+            leaveEmpty(result->buffers[location], usage);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     uploaded = uploaded && uploadIndices(result->elements, mesh->width, mesh->height, usage);

@@ -64,7 +64,8 @@ enum kzOpenGLAttribute : GLuint {
 };
 
 // Which attributes a correction mesh fills: every one, or only those the
-// static program reads (the other buffers exist but stay empty).
+// static program reads, positions as x, y pairs and the warped lookup (the
+// other buffers exist but stay empty).
 enum class kzOpenGLMeshInputs { All, Flat };
 
 // A vertex array with one buffer per attribute and its triangle list in an
@@ -112,7 +113,6 @@ struct kzCorrectionDataOpenGL : kzChannelPasses {
     kzOpenGLTexture* directionalShadingTexture = nullptr;
     kzOpenGLCorrectionMesh* cmesh = nullptr;
     kzOpenGLCorrectionTable* table = nullptr;  // static channels drawn by the baked method
-    kzMesh* warpMesh = nullptr;       // static channels
     kzMesh* screenShape = nullptr;    // dynamic channels
     kzTargetRect* targetRect = nullptr;  // dynamic channels
 

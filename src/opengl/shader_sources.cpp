@@ -3,7 +3,6 @@
 const char* const kzShaderCorrectionStaticVertex = R"(#version 330
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec2 texcoord_warped;
-layout(location = 2) in vec2 texcoord_unwarped;
 
 uniform mat4 mvp;
 
@@ -14,7 +13,8 @@ void main()
 {
     gl_Position = mvp * vec4(position, 1.0);
     uv_warped = texcoord_warped;
-    uv_unwarped = texcoord_unwarped;
+    // The masks are looked up at the output position with v pointing down.
+    uv_unwarped = vec2(position.x, 1.0 - position.y);
 }
 )";
 

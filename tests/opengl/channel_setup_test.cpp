@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -94,8 +95,21 @@ TEST_F(ChannelSetupTest, StaticChannelBuildsEverything)
         EXPECT_NE(texture, nullptr);
     ASSERT_NE(data->cmesh, nullptr);
     EXPECT_EQ(data->cmesh->indexCount, 24);
-    ASSERT_NE(data->warpMesh, nullptr);
-    EXPECT_EQ(data->warpMesh->width, 3u);
+    // The warp map lives in the buffers only: positions as x, y pairs and the
+    // warped lookup; the static program needs nothing else.
+    const struct {
+        kzOpenGLAttribute attribute;
+        GLint bytes;
+    } buffers[] = {{KZ_ATTRIBUTE_POSITION, 9 * 8}, {KZ_ATTRIBUTE_TEXCOORD_WARPED, 9 * 8},
+                   {KZ_ATTRIBUTE_TEXCOORD_UNWARPED, 0}, {KZ_ATTRIBUTE_NORMAL, 0},
+                   {KZ_ATTRIBUTE_TANGENT, 0}, {KZ_ATTRIBUTE_POSITION1, 0}};
+    for (const auto& buffer : buffers) {
+        GLint bytes = -1;
+        glBindBuffer(GL_ARRAY_BUFFER, data->cmesh->buffers[buffer.attribute]);
+        glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
+        EXPECT_EQ(bytes, buffer.bytes) << buffer.attribute;
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
     EXPECT_EQ(data->screenShape, nullptr);
     EXPECT_EQ(data->targetRect, nullptr);
     EXPECT_EQ(data->gamma, 2.2f);
@@ -277,10 +291,18 @@ TEST_F(ChannelSetupTest, WarpMapFlagsReachTheLoader)
     kzSetFlipWarpmeshVerticesYOpenGL(context, true);
     kzSetFlipWarpmeshTexcoordsVOpenGL(context, true);
     ASSERT_EQ(kzSetActiveChannelOpenGL(context, 2, 1, 1), KZ_OK);
-    EXPECT_EQ(record(1)->warpMesh->vertices[0].y, 0.0f);
-    EXPECT_EQ(record(1)->warpMesh->texcoords[0].y, 0.125f);
-    EXPECT_EQ(record(2)->warpMesh->vertices[0].y, 1.0f);
-    EXPECT_EQ(record(2)->warpMesh->texcoords[0].y, 0.875f);
+    // The first vertex as uploaded: position (x, y) and warped lookup (u, v).
+    auto firstVertex = [&](unsigned channel) {
+        float values[4] = {-1, -1, -1, -1};
+        glBindBuffer(GL_ARRAY_BUFFER, record(channel)->cmesh->buffers[KZ_ATTRIBUTE_POSITION]);
+        glGetBufferSubData(GL_ARRAY_BUFFER, 0, 2 * sizeof(float), values);
+        glBindBuffer(GL_ARRAY_BUFFER, record(channel)->cmesh->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED]);
+        glGetBufferSubData(GL_ARRAY_BUFFER, 0, 2 * sizeof(float), values + 2);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        return std::vector<float>(values, values + 4);
+    };
+    EXPECT_EQ(firstVertex(1), (std::vector<float>{0.0f, 0.0f, 0.25f, 0.125f}));
+    EXPECT_EQ(firstVertex(2), (std::vector<float>{0.0f, 1.0f, 0.25f, 0.875f}));
 }
 
 // Building needs the GL context; switching between built channels does not.

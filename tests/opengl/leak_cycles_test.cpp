@@ -47,11 +47,13 @@ struct GLName {
 std::vector<GLName> namesOf(const kzContextOpenGL& context)
 {
     std::vector<GLName> names;
-    for (const kzOpenGLShader* shader : {context.staticShader, context.dynamicShader}) {
+    for (const kzOpenGLShader* shader : {context.staticShader, context.dynamicShader, context.bakeShader,
+                                         context.tableShaders[0]}) {
         names.push_back({"program", shader->program, [](GLuint n) { return glIsProgram(n); }});
         names.push_back({"shader", shader->vertexShader, [](GLuint n) { return glIsShader(n); }});
         names.push_back({"shader", shader->fragmentShader, [](GLuint n) { return glIsShader(n); }});
     }
+    names.push_back({"vertex array", context.emptyVertexArray, [](GLuint n) { return glIsVertexArray(n); }});
     for (const auto& [channel, data] : context.corrections) {
         for (const kzOpenGLTexture* texture : {data.blendingTexture, data.secondaryBlendingTexture,
                                                data.blacklevelTexture, data.directionalShadingTexture}) {
@@ -63,6 +65,11 @@ std::vector<GLName> namesOf(const kzContextOpenGL& context)
         names.push_back({"vertex array", data.cmesh->vao, [](GLuint n) { return glIsVertexArray(n); }});
         for (GLuint buffer : data.cmesh->buffers)
             names.push_back({"buffer", buffer, [](GLuint n) { return glIsBuffer(n); }});
+        names.push_back({"buffer", data.cmesh->elements, [](GLuint n) { return glIsBuffer(n); }});
+        if (data.table) {
+            names.push_back({"texture", data.table->texture, [](GLuint n) { return glIsTexture(n); }});
+            names.push_back({"framebuffer", data.table->framebuffer, [](GLuint n) { return glIsFramebuffer(n); }});
+        }
     }
     return names;
 }
@@ -84,11 +91,12 @@ int textureCount(const kzCorrectionDataOpenGL& data)
            (data.blacklevelTexture != nullptr) + (data.directionalShadingTexture != nullptr);
 }
 
-// Whether set-up kept the calibration a channel of this type is built from.
+// Whether set-up kept the calibration a channel of this type is built from
+// (a static channel's warp map lives in its mesh's buffers only).
 bool holdsCalibration(const kzCorrectionDataOpenGL& data, kzCorrectionType type)
 {
     if (type == KZ_CORRECTION_STATIC)
-        return data.warpMesh != nullptr;
+        return data.cmesh != nullptr && data.table != nullptr;
     return data.screenShape != nullptr && data.targetRect != nullptr;
 }
 
