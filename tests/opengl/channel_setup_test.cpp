@@ -134,6 +134,25 @@ TEST_F(ChannelSetupTest, SecondActivationOnlySwitches)
     EXPECT_EQ(context->height, 40u);
 }
 
+// A static channel activated under the mesh method gets its table when the
+// context switches to the baked method; dynamic channels never get one.
+TEST_F(ChannelSetupTest, SwitchingToBakedGivesTheActiveChannelATable)
+{
+    configure(0, staticChannel(3));
+    configure(1, dynamicChannel(4));
+    ASSERT_EQ(kzSetCorrectionMethodOpenGL(context, KZ_CORRECTION_METHOD_MESH), KZ_OK);
+    ASSERT_EQ(kzSetActiveChannelOpenGL(context, 4, 16, 8), KZ_OK);
+    ASSERT_EQ(kzSetActiveChannelOpenGL(context, 3, 16, 8), KZ_OK);
+    EXPECT_EQ(record(3)->table, nullptr);
+    ASSERT_EQ(kzSetCorrectionMethodOpenGL(context, KZ_CORRECTION_METHOD_BAKED), KZ_OK);
+    ASSERT_NE(record(3)->table, nullptr);
+    EXPECT_EQ(record(3)->table->width, 16u);
+    EXPECT_EQ(record(3)->table->height, 8u);
+    EXPECT_FALSE(record(3)->table->baked);  // baked by the next draw
+    ASSERT_EQ(kzSetActiveChannelOpenGL(context, 4, 16, 8), KZ_OK);
+    EXPECT_EQ(record(4)->table, nullptr);
+}
+
 // Outcomes of a first activation: the result, the message and what is kept.
 TEST_F(ChannelSetupTest, FailureTable)
 {

@@ -122,6 +122,32 @@ TEST_F(OpenGLContextTest, NullArguments)
               KZ_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(kzSetCorrectionPassOpenGL_1(nullptr, KZ_CORRECTION_PASS_BLENDING, 1),
               KZ_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(kzSetCorrectionMethodOpenGL(nullptr, KZ_CORRECTION_METHOD_MESH), KZ_ERROR_INVALID_ARGUMENT);
+}
+
+// The method setter takes the two methods and refuses other values without
+// changing the context's.
+TEST_F(OpenGLContextTest, CorrectionMethodSetter)
+{
+    kzContextOpenGL* context = nullptr;
+    ASSERT_EQ(kzCreateContextOpenGL(&context, KZ_TEXTURE_TARGET_2D), KZ_OK);
+    EXPECT_EQ(context->method, KZ_CORRECTION_METHOD_BAKED);
+    const struct {
+        int value;
+        kzResult result;
+        kzCorrectionMethod after;
+    } cases[] = {
+        {KZ_CORRECTION_METHOD_MESH, KZ_OK, KZ_CORRECTION_METHOD_MESH},
+        {2, KZ_ERROR_NOT_SUPPORTED, KZ_CORRECTION_METHOD_MESH},
+        {KZ_CORRECTION_METHOD_BAKED, KZ_OK, KZ_CORRECTION_METHOD_BAKED},
+        {-1, KZ_ERROR_NOT_SUPPORTED, KZ_CORRECTION_METHOD_BAKED},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kzSetCorrectionMethodOpenGL(context, kzCorrectionMethod(c.value)), c.result) << c.value;
+        EXPECT_EQ(context->method, c.after) << c.value;
+    }
+    EXPECT_STREQ(context->errorString, "Unknown correction method -1");
+    kzDestroyContextOpenGL(context);
 }
 
 // Without a current context nothing may reach libepoxy (it would abort the
