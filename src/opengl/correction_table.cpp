@@ -25,8 +25,7 @@ bool fitsLimits(uint32_t width, uint32_t height)
            int64_t(width) <= maxViewport[0] && int64_t(height) <= maxViewport[1];
 }
 
-bool buildShader(kzContextOpenGL& context, kzOpenGLShader*& shader, const char* vertexSource,
-                 const std::string& fragmentSource)
+bool buildShader(kzOpenGLShader*& shader, const char* vertexSource, const std::string& fragmentSource)
 {
     if (shader)
         return true;
@@ -34,7 +33,6 @@ bool buildShader(kzContextOpenGL& context, kzOpenGLShader*& shader, const char* 
     if (kzOpenGLCreateShader(&shader, vertexSource, fragmentSource.c_str(), log, sizeof log))
         return true;
     kzLogMessage(KZ_MESSAGE_WARNING, "Correction table program failed to build: %s", log);
-    (void)context;
     return false;
 }
 
@@ -50,9 +48,8 @@ bool buildPrograms(kzContextOpenGL& context, const kzCorrectionDataOpenGL& data)
     if (!context.emptyVertexArray)
         glGenVertexArrays(1, &context.emptyVertexArray);
     return context.emptyVertexArray != 0 &&
-           buildShader(context, context.bakeShader, kzShaderCorrectionStaticVertex,
-                       kzOpenGLBakeFragmentSource()) &&
-           buildShader(context, context.tableShaders[variant], kzShaderTableVertex,
+           buildShader(context.bakeShader, kzShaderCorrectionStaticVertex, kzOpenGLBakeFragmentSource()) &&
+           buildShader(context.tableShaders[variant], kzShaderTableVertex,
                        kzOpenGLTableFragmentSource(context.target, variant & 1, variant & 2));
 }
 

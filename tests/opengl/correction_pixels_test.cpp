@@ -348,7 +348,7 @@ TEST_F(CorrectionPixelsTest, PassWithUnloadedMaskStaysOff)
 
 // The baked table against the mesh program it is baked from, for every
 // on/off combination of the warp, blend, black-level and secondary-blend
-// passes at full and at fractional strength, three gamma sets, a 64x64 warp
+// passes at full and at fractional strength, four gamma sets, a 64x64 warp
 // map and one denser than the output. Both draws look up the scene and the
 // masks at the same points (the table is rasterised from the same mesh with
 // the same programs' code), so they differ only by the table's fixed-point
@@ -372,7 +372,9 @@ TEST_F(CorrectionPixelsTest, BakedTableMatchesMeshForEveryPassSetting)
     };
     dir.write("bent64.csv", warpMapText(64, 64, lookup));
     dir.write("bent160.csv", warpMapText(160, 160, lookup));
-    const Gammas gammaSets[] = {{2.2, 1.0, 1.0}, {1.8, 2.2, 2.2}, {2.4, 1.0, 2.4}};
+    // The last set adds the one table program variant the others leave out
+    // (input gamma alone).
+    const Gammas gammaSets[] = {{2.2, 1.0, 1.0}, {1.8, 2.2, 2.2}, {2.4, 1.0, 2.4}, {2.2, 1.8, 1.0}};
     const kzCorrectionPassType passes[] = {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING,
                                            KZ_CORRECTION_PASS_BLACKLEVEL,
                                            KZ_CORRECTION_PASS_SECONDARY_BLENDING};
