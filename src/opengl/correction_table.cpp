@@ -72,8 +72,13 @@ bool allocate(kzOpenGLCorrectionTable& table, uint32_t width, uint32_t height)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     }
+    // Storage only: a pixel-unpack buffer the host left bound would be read.
+    GLint unpackBuffer = 0;
+    glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &unpackBuffer);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32UI, GLsizei(width), GLsizei(height), 0, GL_RGBA_INTEGER,
                  GL_UNSIGNED_INT, nullptr);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(unpackBuffer));
     glBindTexture(GL_TEXTURE_2D, GLuint(previousTexture));
 
     if (!table.framebuffer)

@@ -153,6 +153,26 @@ TEST_F(ChannelSetupTest, SwitchingToBakedGivesTheActiveChannelATable)
     EXPECT_EQ(record(4)->table, nullptr);
 }
 
+// A pixel-unpack buffer the host left bound is not read for the table's
+// storage (it is far too small: GL would refuse the allocation) and is still
+// bound afterwards.
+TEST_F(ChannelSetupTest, TableIgnoresHostUnpackBuffer)
+{
+    configure(0, staticChannel(3));
+    GLuint unpackBuffer = 0;
+    glGenBuffers(1, &unpackBuffer);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, unpackBuffer);
+    glBufferData(GL_PIXEL_UNPACK_BUFFER, 16, nullptr, GL_STREAM_DRAW);
+    ASSERT_EQ(kzSetActiveChannelOpenGL(context, 3, 64, 32), KZ_OK);
+    GLint bound = 0;
+    glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), unpackBuffer);
+    glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    glDeleteBuffers(1, &unpackBuffer);
+    ASSERT_NE(record(3)->table, nullptr);
+    EXPECT_EQ(drainGLErrors(), "");
+}
+
 // Outcomes of a first activation: the result, the message and what is kept.
 TEST_F(ChannelSetupTest, FailureTable)
 {
