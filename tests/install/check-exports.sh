@@ -36,6 +36,7 @@ for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
                 kzSetCorrectionPassOpenGL kzSetCorrectionPassOpenGL_1 \
                 kzSetFlipWarpmeshVerticesYOpenGL kzSetFlipWarpmeshTexcoordsVOpenGL \
                 kzSetActiveChannelOpenGL kzPreDrawOpenGL kzPreDrawOpenGL_1 kzPostDrawOpenGL \
+                kzSetCorrectionMethodOpenGL \
                 kzCreateContextVulkan kzDestroyContextVulkan kzLoadConfigurationFromFileVulkan \
                 kzSetClippingPlanesVulkan kzSetCorrectionPassVulkan kzSetCorrectionPassVulkan_1 \
                 kzSetFlipWarpmeshVerticesYVulkan kzSetFlipWarpmeshTexcoordsVVulkan \
