@@ -46,6 +46,12 @@ KZ_API kzResult kzSetFlipWarpmeshVerticesYVulkan(kzContextVulkan* context, bool 
 // Flips warp map texture coordinates and the dynamic warped lookup vertically.
 KZ_API kzResult kzSetFlipWarpmeshTexcoordsVVulkan(kzContextVulkan* context, bool flip);
 
+// Whether the masks (blend, secondary blend, black level, directional shading) of channels built
+// from now on are sampled as sRGB, i.e. decoded to linear before the mask gamma is applied. Off by
+// default: masks are sampled as stored, as on OpenGL, so the same files give the same picture.
+// Turn it on only for masks that were made for that reading. Channels already built keep theirs.
+KZ_API kzResult kzSetMaskSrgbVulkan(kzContextVulkan* context, bool srgb);
+
 // Makes a channel active with the host's scene image views (one per swap-chain image, in
 // swap-chain order) and the swap-chain size; the first time, builds its camera, mask textures,
 // correction mesh and per-image objects. Waits for the device to be idle.

@@ -112,3 +112,11 @@ kzResult kzSetFlipWarpmeshTexcoordsV_Vulkan(kzContextVulkan* context, bool flip)
         context->flipWarpmeshTexcoordsV = flip;
     return KZ_OK;
 }
+
+kzResult kzSetMaskSrgb_Vulkan(kzContextVulkan* context, bool srgb)
+{
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    context->maskSrgb = srgb;
+    return KZ_OK;
+}

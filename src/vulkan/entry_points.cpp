@@ -85,6 +85,11 @@ KZ_API kzResult kzSetFlipWarpmeshTexcoordsVVulkan(kzContextVulkan* context, bool
     return kzSetFlipWarpmeshTexcoordsV_Vulkan(context, flip);
 }
 
+KZ_API kzResult kzSetMaskSrgbVulkan(kzContextVulkan* context, bool srgb)
+{
+    return kzSetMaskSrgb_Vulkan(context, srgb);
+}
+
 KZ_API kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
                                          std::vector<VkImageView> imageViews, unsigned width,
                                          unsigned height)

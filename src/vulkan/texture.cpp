@@ -16,7 +16,11 @@ const unsigned char kFallbackImage[] = {
     0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82,
 };
 
-constexpr VkFormat kTextureFormat = VK_FORMAT_R8G8B8A8_SRGB;
+// Masks are sampled as stored unless the context asks for the sRGB reading.
+VkFormat maskFormat(const kzContextVulkan* context)
+{
+    return context->maskSrgb ? VK_FORMAT_R8G8B8A8_SRGB : VK_FORMAT_R8G8B8A8_UNORM;
+}
 
 VkDeviceSize pixelBytes(const calib::MaskPixels& pixels)
 {
@@ -61,10 +65,11 @@ private:
 void fillImage(kzContextVulkan* context, VkBuffer staging, const kzVulkanTexture& texture,
                uint32_t width, uint32_t height)
 {
-    kzVulkanTransitionImageLayout(context, texture.image, kTextureFormat, VK_IMAGE_LAYOUT_UNDEFINED,
+    const VkFormat format = maskFormat(context);
+    kzVulkanTransitionImageLayout(context, texture.image, format, VK_IMAGE_LAYOUT_UNDEFINED,
                                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1);
     kzVulkanCopyBufferToImage(context, staging, texture.image, width, height, 1);
-    kzVulkanTransitionImageLayout(context, texture.image, kTextureFormat,
+    kzVulkanTransitionImageLayout(context, texture.image, format,
                                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
                                   VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, 1);
 }
@@ -78,7 +83,7 @@ void uploadImage(kzContextVulkan* context, const calib::MaskPixels& pixels,
     const uint32_t height = uint32_t(pixels.height());
     StagingBuffer staging(context, pixelBytes(pixels));
     staging.fill(pixels.rgba());
-    kzVulkanCreateImage(context, width, height, kTextureFormat, VK_IMAGE_TILING_OPTIMAL,
+    kzVulkanCreateImage(context, width, height, maskFormat(context), VK_IMAGE_TILING_OPTIMAL,
                         VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
                         VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, texture.image, texture.memory, 1, 0);
     try {
@@ -93,7 +98,7 @@ bool createTexture(kzContextVulkan* context, const calib::MaskPixels& pixels,
                    kzVulkanTexture& texture)
 {
     uploadImage(context, pixels, texture);
-    if (!kzVulkanCreateImageView(context, texture.image, texture.view, kTextureFormat,
+    if (!kzVulkanCreateImageView(context, texture.image, texture.view, maskFormat(context),
                                  VK_IMAGE_VIEW_TYPE_2D, 1)) {
         kzVulkanFreeTexture(context, &texture);
         return false;

@@ -17,7 +17,8 @@
 #include "kzLib/types.h"
 #include "vulkan/vulkan_functions.h"
 
-// A sampled mask: R8G8B8A8_SRGB, optimal tiling, one level and layer, in
+// A sampled mask: R8G8B8A8_UNORM (R8G8B8A8_SRGB when the context reads masks
+// as sRGB), optimal tiling, one level and layer, in
 // SHADER_READ_ONLY_OPTIMAL; v = 0 is the image's first row. Null handles when
 // the mask failed to load.
 struct kzVulkanTexture {
@@ -134,6 +135,7 @@ struct kzContextVulkan : kzContextHeader {
     VkSampler sampler = VK_NULL_HANDLE;
     std::map<uint32_t, kzCorrectionDataVulkan> corrections;
     bool commandsLoaded = false;  // the function table was resolved for this context
+    bool maskSrgb = false;        // masks of channels built from now on are sampled as sRGB
 };
 
 // Resources. The buffer and image helpers throw std::runtime_error and
@@ -220,6 +222,7 @@ kzResult kzSetCorrectionPass_Vulkan(kzContextVulkan* context, kzCorrectionPassTy
 kzResult kzSetCorrectionPass_Vulkan_1(kzContextVulkan* context, kzCorrectionPassType pass, float value);
 kzResult kzSetFlipWarpmeshVerticesY_Vulkan(kzContextVulkan* context, bool flip);
 kzResult kzSetFlipWarpmeshTexcoordsV_Vulkan(kzContextVulkan* context, bool flip);
+kzResult kzSetMaskSrgb_Vulkan(kzContextVulkan* context, bool srgb);
 kzResult kzSetActiveChannel_Vulkan(kzContextVulkan* context, unsigned channel,
                                    std::vector<VkImageView> imageViews, unsigned width,
                                    unsigned height);

@@ -134,6 +134,7 @@ TEST_F(VulkanContextTest, NullArgumentsAndFlags)
     EXPECT_EQ(kzSetActiveChannelVulkan(nullptr, 1, {}, 2, 3), KZ_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(kzPreDrawVulkan(nullptr, {}, nullptr, nullptr), KZ_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(kzPreDrawVulkan_1(nullptr, {}, nullptr), KZ_ERROR_INVALID_ARGUMENT);
+    EXPECT_EQ(kzSetMaskSrgbVulkan(nullptr, true), KZ_ERROR_INVALID_ARGUMENT);
     VkCommandBuffer commands = VK_NULL_HANDLE;
     EXPECT_EQ(kzPostDrawVulkan(nullptr, VK_NULL_HANDLE, &commands, 0), KZ_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(kzPostDrawVulkan(context, VK_NULL_HANDLE, nullptr, 0), KZ_ERROR_INVALID_ARGUMENT);

@@ -3,28 +3,31 @@
 // returns runs on lavapipe, and the read-back pixels are compared with the
 // correction evaluated on the CPU.
 //
-// The model follows the back-end's conventions: masks are R8G8B8A8_SRGB, so
-// every texel is decoded to linear before the bilinear filter weights it, and
-// the program's gamma arithmetic works on linear values; scene images are
-// UNORM. The sampler clamps to an opaque black border. Clip space is y-down:
-// output position y = 0 is row 0 of the read-back image.
+// The model follows the back-end's conventions: masks are R8G8B8A8_UNORM by
+// default, read as stored like the scene images, and R8G8B8A8_SRGB when the
+// context asks for the sRGB reading, in which case every texel is decoded to
+// linear before the bilinear filter weights it; either way the program's gamma
+// arithmetic works on the values the sampler returns. The sampler clamps to an
+// opaque black border. Clip space is y-down: output position y = 0 is row 0 of
+// the read-back image.
 //
-// Tolerance. A scene lookup may differ from the exact bilinear value by up to
-// one 8-bit level: lavapipe filters 8-bit UNORM textures in 8-bit fixed point
-// where it can (its fixed-point path takes repeat and edge clamping; with this
-// border it filters in float, so the bound is not tight here, only safe).
-// sRGB textures never take that path, their linear values needing more than
-// 8 bits: each texel is decoded to float by a cubic polynomial that is off by
-// at most 0.31 of a level, then weighted in float, so half a level bounds a
-// mask lookup. The correction is non-decreasing in each lookup for pass
-// strengths in [0, 1] and positive gammas, so evaluating it with every lookup
-// lowered, then raised, by its bound brackets the result however the gammas
-// amplify the error. On top of that, three quarters of an output level are
-// allowed: half for the rounding to the R8G8B8A8_UNORM target, the rest for
-// lavapipe's pow, exp2 and log2 approximations. Pixels where nothing is drawn,
-// or where only the border is looked up and nothing adds black level, must be
-// exactly opaque black. On lavapipe (Mesa 22.3) no pixel is further than 0.91
-// of a level from the exact value.
+// Tolerance. A UNORM lookup (scene images, masks read as stored) may differ
+// from the exact bilinear value by up to one 8-bit level: lavapipe filters
+// 8-bit UNORM textures in 8-bit fixed point where it can (its fixed-point path
+// takes repeat and edge clamping; with this border it filters in float, so the
+// bound is not tight here, only safe). sRGB textures never take that path,
+// their linear values needing more than 8 bits: each texel is decoded to float
+// by a cubic polynomial that is off by at most 0.31 of a level, then weighted
+// in float, so half a level bounds an sRGB mask lookup. The correction is
+// non-decreasing in each lookup for pass strengths in [0, 1] and positive
+// gammas, so evaluating it with every lookup lowered, then raised, by its
+// bound brackets the result however the gammas amplify the error. On top of
+// that, three quarters of an output level are allowed: half for the rounding
+// to the R8G8B8A8_UNORM target, the rest for lavapipe's pow, exp2 and log2
+// approximations. Pixels where nothing is drawn, or where only the border is
+// looked up and nothing adds black level, must be exactly opaque black. On
+// lavapipe (Mesa 22.3) no pixel is further than 0.91 of a level from the exact
+// value.
 
 #include <algorithm>
 #include <cmath>
@@ -52,14 +55,32 @@ using namespace dovav::test;
 
 using Attributes = std::vector<std::pair<std::string, std::string>>;
 
-constexpr double kSceneLookupError = 1.0 / 255.0;
-constexpr double kMaskLookupError = 0.5 / 255.0;
+constexpr double kUnormLookupError = 1.0 / 255.0;
+constexpr double kSrgbLookupError = 0.5 / 255.0;
 constexpr double kOutputSlack = 0.75;  // levels
-constexpr Tolerance kTolerance{kSceneLookupError, kMaskLookupError, kOutputSlack};
 
-// VK_FILTER_LINEAR with clamp to an opaque black border; masks are sRGB.
+// How a context reads its masks: as stored (the default), or as sRGB because
+// kzSetMaskSrgbVulkan asked for it before the channel was built, or after,
+// when it must not change the channel already built.
+enum class MaskSetting { Stored, Srgb, SrgbAfterSetUp };
+
+Texels maskTexels(MaskSetting setting)
+{
+    return setting == MaskSetting::Srgb ? Texels::Srgb : Texels::Unorm;
+}
+
+Tolerance toleranceFor(MaskSetting setting)
+{
+    const double maskError = maskTexels(setting) == Texels::Srgb ? kSrgbLookupError : kUnormLookupError;
+    return {kUnormLookupError, maskError, kOutputSlack};
+}
+
+// VK_FILTER_LINEAR with clamp to an opaque black border.
 Rgb sampleScene(const Image& image, Uv uv) { return sampleLinear(image, uv, Border::OpaqueBlack, Texels::Unorm); }
-Rgb sampleMask(const Image& image, Uv uv) { return sampleLinear(image, uv, Border::OpaqueBlack, Texels::Srgb); }
+Rgb sampleMask(const Image& image, Uv uv, MaskSetting setting)
+{
+    return sampleLinear(image, uv, Border::OpaqueBlack, maskTexels(setting));
+}
 
 // Whether every texel a lookup weights lies in the border, with a margin for
 // the rasteriser's coordinate precision.
@@ -76,9 +97,9 @@ using Model = std::function<std::optional<Lookups>(double x, double y)>;
 
 // Compares every pixel with the model. Alpha must be 255.
 PixelComparison compareImage(const std::vector<uint8_t>& pixels, int size, const Model& model, const Strengths& w,
-                             const Gammas& g)
+                             const Gammas& g, MaskSetting masks)
 {
-    PixelComparison comparison(kTolerance);
+    PixelComparison comparison(toleranceFor(masks));
     for (int row = 0; row < size; ++row) {
         for (int column = 0; column < size; ++column) {
             const uint8_t* pixel = pixelAt(pixels, size, column, row);
@@ -175,14 +196,21 @@ protected:
     // A context with the configuration loaded and channel 0 active on the
     // scene images; destroyed with the test.
     kzContextVulkan* activeChannel(const std::string& configuration, const std::vector<VkImageView>& scenes,
-                                   bool flipVerticesY = false)
+                                   bool flipVerticesY = false, MaskSetting masks = MaskSetting::Stored)
     {
         kzContextVulkan* context = createContext();
         if (!context)
             return nullptr;
         EXPECT_EQ(kzSetFlipWarpmeshVerticesYVulkan(context, flipVerticesY), KZ_OK);
+        if (masks == MaskSetting::Srgb) {
+            EXPECT_EQ(kzSetMaskSrgbVulkan(context, true), KZ_OK);
+        }
         EXPECT_EQ(kzLoadConfigurationFromFileVulkan(context, configuration.c_str()), KZ_OK);
         EXPECT_EQ(kzSetActiveChannelVulkan(context, 0, scenes, unsigned(size), unsigned(size)), KZ_OK);
+        if (masks == MaskSetting::SrgbAfterSetUp) {
+            EXPECT_EQ(kzSetMaskSrgbVulkan(context, true), KZ_OK);
+            EXPECT_EQ(kzSetActiveChannelVulkan(context, 0, scenes, unsigned(size), unsigned(size)), KZ_OK);
+        }
         return context;
     }
 
@@ -243,7 +271,8 @@ protected:
     // vertices flipped. The masks are read at (x, y), the scene between (x, y)
     // and the warped lookup.
     PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Image& scene, const Strengths& w,
-                                  const Gammas& g, bool flipVerticesY = false) const
+                                  const Gammas& g, bool flipVerticesY = false,
+                                  MaskSetting masks = MaskSetting::Stored) const
     {
         const Model model = [&](double column, double row) -> std::optional<Lookups> {
             const Uv xy{column / size, row / size};
@@ -256,12 +285,12 @@ protected:
                 return std::nullopt;
             Lookups in;
             in.scene = sampleScene(scene, uv);
-            in.blend = sampleMask(kBlendMask, xy);
-            in.secondary = sampleMask(kSecondaryMask, xy);
-            in.blacklevel = sampleMask(kBlacklevelMask, xy);
+            in.blend = sampleMask(kBlendMask, xy, masks);
+            in.secondary = sampleMask(kSecondaryMask, xy, masks);
+            in.blacklevel = sampleMask(kBlacklevelMask, xy, masks);
             return in;
         };
-        return compareImage(pixels, size, model, w, g);
+        return compareImage(pixels, size, model, w, g, masks);
     }
 
     int size = 32;
@@ -279,20 +308,27 @@ TEST_F(VulkanCorrectionPixels, StaticChannelFollowsGammasAndPassStrengths)
         Strengths strengths;
         std::vector<kzCorrectionPassType> switchedOff;
         bool flipVerticesY;  // every triangle wound the other way: the static pipeline culls none
+        MaskSetting masks;
     };
+    constexpr MaskSetting kStored = MaskSetting::Stored;
     const Case cases[] = {
-        {"every pass full", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false},
-        {"every pass at 0", {2.2, 1.0, 1.0}, false, {0, 0, 0, 0}, {}, false},
-        {"every pass at half", {2.2, 1.0, 1.0}, false, {0.5, 0.5, 0.5, 0.5}, {}, false},
-        {"warp at a quarter", {1.8, 1.0, 1.0}, false, {0.25, 1, 0, 0.5}, {}, false},
-        {"linear masks", {1.0, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false},
-        {"input and output gamma", {2.2, 2.2, 2.2}, false, {1, 1, 0.5, 1}, {}, false},
-        {"per-channel input and output gamma", {2.4, 0.6, 1.6}, true, {1, 1, 1, 0.5}, {}, false},
+        {"every pass full", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false, kStored},
+        {"every pass at 0", {2.2, 1.0, 1.0}, false, {0, 0, 0, 0}, {}, false, kStored},
+        {"every pass at half", {2.2, 1.0, 1.0}, false, {0.5, 0.5, 0.5, 0.5}, {}, false, kStored},
+        {"warp at a quarter", {1.8, 1.0, 1.0}, false, {0.25, 1, 0, 0.5}, {}, false, kStored},
+        {"linear masks", {1.0, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false, kStored},
+        {"input and output gamma", {2.2, 2.2, 2.2}, false, {1, 1, 0.5, 1}, {}, false, kStored},
+        {"per-channel input and output gamma", {2.4, 0.6, 1.6}, true, {1, 1, 1, 0.5}, {}, false, kStored},
         {"warp, blend and black level switched off", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1},
-         {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false},
+         {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false, kStored},
         {"secondary and black level switched off", {2.0, 1.0, 1.0}, false, {1, 0.5, 1, 1},
-         {KZ_CORRECTION_PASS_SECONDARY_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false},
-        {"vertices flipped", {2.2, 1.0, 1.0}, false, {1, 0.5, 1, 1}, {}, true},
+         {KZ_CORRECTION_PASS_SECONDARY_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL}, false, kStored},
+        {"vertices flipped", {2.2, 1.0, 1.0}, false, {1, 0.5, 1, 1}, {}, true, kStored},
+        {"masks read as sRGB", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false, MaskSetting::Srgb},
+        {"masks read as sRGB, linear mask gamma", {1.0, 1.0, 1.0}, false, {1, 0.5, 1, 1}, {}, false,
+         MaskSetting::Srgb},
+        {"sRGB reading asked for after set-up", {2.2, 1.0, 1.0}, false, {1, 1, 1, 1}, {}, false,
+         MaskSetting::SrgbAfterSetUp},
     };
     const VkImageView scene = sceneView(kStaticScenes[0]);
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -307,7 +343,7 @@ TEST_F(VulkanCorrectionPixels, StaticChannelFollowsGammasAndPassStrengths)
         }
         const std::string configuration =
             staticConfiguration("case" + std::to_string(i) + ".xml", inFile, attributes);
-        kzContextVulkan* context = activeChannel(configuration, {scene}, c.flipVerticesY);
+        kzContextVulkan* context = activeChannel(configuration, {scene}, c.flipVerticesY, c.masks);
         ASSERT_NE(context, nullptr);
         setStrengths(context, c.strengths);
         Strengths effective = c.strengths;
@@ -316,7 +352,7 @@ TEST_F(VulkanCorrectionPixels, StaticChannelFollowsGammasAndPassStrengths)
             strength(effective, pass) = 0;
         }
         const PixelComparison comparison =
-            compareStatic(draw(context, target()), kStaticScenes[0], effective, c.gammas, c.flipVerticesY);
+            compareStatic(draw(context, target()), kStaticScenes[0], effective, c.gammas, c.flipVerticesY, c.masks);
         EXPECT_ALL_PIXELS_MATCH(comparison);
     }
 }
@@ -559,10 +595,10 @@ protected:
                 return std::nullopt;
             Lookups in;
             in.scene = sampleScene(sceneImage, at->warped);
-            in.shading = sampleMask(shadingMap, at->shading);
+            in.shading = sampleMask(shadingMap, at->shading, MaskSetting::Stored);
             return in;
         };
-        return compareImage(pixels, size, model, strengths, Gammas{1, 1, 1});
+        return compareImage(pixels, size, model, strengths, Gammas{1, 1, 1}, MaskSetting::Stored);
     }
 };
 

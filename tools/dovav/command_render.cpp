@@ -47,8 +47,8 @@
 //
 // With these settings one channel gives the same image on both back-ends,
 // row 0 the top of the projector image, except where they differ by design:
-// Vulkan samples masks as sRGB and reads opaque black outside the scene and
-// the masks; OpenGL samples masks as stored and clamps to the edge texel.
+// Vulkan reads opaque black outside the scene and the masks, OpenGL clamps to
+// the edge texel. Both sample the masks as stored.
 
 #include <algorithm>
 #include <cerrno>
