@@ -10,6 +10,7 @@ packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
   libtinyxml-dev                                          # configuration parser
   libepoxy-dev libstb-dev                                 # OpenGL loader, image decoder
+  libglfw3-dev                                            # windows of the example hosts (optional)
   libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests
   libvulkan-dev glslang-tools spirv-tools                 # Vulkan headers, SPIR-V compiler and tools
   mesa-vulkan-drivers vulkan-validationlayers             # headless Vulkan (lavapipe) for tests
