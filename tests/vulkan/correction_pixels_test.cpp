@@ -449,6 +449,47 @@ TEST_F(VulkanCorrectionPixels, EachSwapChainImageHasItsOwnSceneBlockAndCommands)
     }
 }
 
+// With an _SRGB swap-chain format the correction writes the same values and
+// the hardware encodes them to sRGB as it stores them, on top of the output
+// gamma: decoded again, the stored pixels are those a UNORM image receives.
+//
+// Tolerance: the UNORM image rounds the exact value by up to half a level; the
+// sRGB image rounds the encoded value by up to half a level, which decoding
+// stretches by at most 2.28 (the decoding's steepest slope, at full
+// brightness), so 1.14 levels; the rest of the 2 levels is for lavapipe's
+// float-to-sRGB conversion. Measured: 1.29 levels.
+TEST_F(VulkanCorrectionPixels, SrgbSwapChainImagesEncodeTheCorrectionOnWrite)
+{
+    constexpr double kLevels = 2.0;
+    const std::string configuration = staticConfiguration("display.xml", Gammas{}, staticChannel());
+    const VkImageView scene = sceneView(kStaticScenes[0]);
+    const VkFormat formats[2] = {VK_FORMAT_R8G8B8A8_UNORM, VK_FORMAT_R8G8B8A8_SRGB};
+    std::vector<uint8_t> drawn[2];
+    for (int i = 0; i < 2; ++i) {
+        kzContextVulkan* context = createContext(formats[i]);
+        ASSERT_NE(context, nullptr);
+        ASSERT_EQ(kzLoadConfigurationFromFileVulkan(context, configuration.c_str()), KZ_OK);
+        ASSERT_EQ(kzSetActiveChannelVulkan(context, 0, {scene}, unsigned(size), unsigned(size)), KZ_OK);
+        targets.push_back(
+            std::make_unique<headless::VulkanTarget>(*device, uint32_t(size), uint32_t(size), formats[i]));
+        drawn[i] = draw(context, *targets.back());
+    }
+    ASSERT_EQ(drawn[0].size(), drawn[1].size());
+    double worst = 0;
+    int encoded = 0;  // components the encoding moved by more than 20 levels
+    for (size_t j = 0; j < drawn[0].size(); ++j) {
+        if (j % 4 == 3) {
+            EXPECT_EQ(drawn[1][j], 255) << "alpha of pixel " << j / 4;
+            continue;
+        }
+        const double decoded = 255.0 * srgbToLinear(drawn[1][j] / 255.0);
+        worst = std::max(worst, std::abs(decoded - drawn[0][j]));
+        encoded += drawn[1][j] > drawn[0][j] + 20 ? 1 : 0;
+    }
+    EXPECT_LE(worst, kLevels);
+    EXPECT_GT(encoded, size * size / 4);
+}
+
 // A dynamic channel on a cylinder segment (axis along y through the origin,
 // radius 3, from 40 degrees left to 40 degrees right of -z, y from 1 at grid
 // row 0 down to -1) seen through a target rectangle in the plane z = -1.5,
