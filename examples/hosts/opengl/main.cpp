@@ -13,6 +13,7 @@
 // frames; built with GLFW and run on a display it shows the projector image in
 // a window until the window is closed.
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -63,12 +64,23 @@ bool parse(int argc, char** argv, Options& options)
     return !options.configuration.empty() && options.frames > 0 && options.width > 0 && options.height > 0;
 }
 
-// What a head tracker would report: the eye sways 30 cm left and right and
-// bobs 5 cm, once every 8 frames, around the calibrated eye point (the origin).
-kzVec3f trackedEye(int frame)
+// What a head tracker would report at `seconds`: the eye sways 30 cm left
+// and right and bobs 5 cm, once every 4 seconds, around the calibrated eye
+// point (the origin).
+kzVec3f trackedEye(float seconds)
 {
-    const float phase = float(frame) * 2.0f * 3.14159265f / 8.0f;
+    const float phase = seconds * 2.0f * 3.14159265f / 4.0f;
     return kzVec3f{0.3f * std::sin(phase), 0.05f * std::cos(phase), 0.0f};
+}
+
+// The time a frame shows: the clock on screen; offscreen, frames half a
+// second apart, so that a few of them show the eye and the scene moving.
+float frameSeconds(int frame, bool onScreen)
+{
+    static const auto start = std::chrono::steady_clock::now();
+    if (!onScreen)
+        return float(frame) * 0.5f;
+    return std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 }
 
 std::string errorText(kzContextOpenGL* kz)
@@ -138,14 +150,15 @@ int run(const Options& options, GlContext& gl)
 
     int status = 0;
     for (int frame = 0; status == 0; ++frame) {
+        const float seconds = frameSeconds(frame, gl.interactive());
         // The channel's camera for where the eye is now.
         kzCamera camera{};
-        if (kzPreDrawOpenGL_1(kz, trackedEye(frame), &camera) != KZ_OK) {
+        if (kzPreDrawOpenGL_1(kz, trackedEye(seconds), &camera) != KZ_OK) {
             std::fprintf(stderr, "kzPreDrawOpenGL_1: %s\n", errorText(kz).c_str());
             status = 1;
             break;
         }
-        scene.render(camera, float(frame) / 30.0f);
+        scene.render(camera, seconds);
 
         glBindFramebuffer(GL_FRAMEBUFFER, projector.framebuffer);
         glViewport(0, 0, options.width, options.height);

@@ -18,6 +18,7 @@
 // before recording the next. A host with several frames in flight waits for
 // the fence of image i's previous submission before kzPostDrawVulkan for image i.
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,12 +77,23 @@ bool parse(int argc, char** argv, Options& options)
     return !options.configuration.empty() && options.frames > 0 && options.width > 0 && options.height > 0;
 }
 
-// What a head tracker would report: the eye sways 30 cm left and right and
-// bobs 5 cm, once every 8 frames, around the calibrated eye point (the origin).
-kzVec3f trackedEye(int frame)
+// What a head tracker would report at `seconds`: the eye sways 30 cm left
+// and right and bobs 5 cm, once every 4 seconds, around the calibrated eye
+// point (the origin).
+kzVec3f trackedEye(float seconds)
 {
-    const float phase = float(frame) * 2.0f * 3.14159265f / 8.0f;
+    const float phase = seconds * 2.0f * 3.14159265f / 4.0f;
     return kzVec3f{0.3f * std::sin(phase), 0.05f * std::cos(phase), 0.0f};
+}
+
+// The time a frame shows: the clock on screen; offscreen, frames half a
+// second apart, so that a few of them show the eye and the scene moving.
+float frameSeconds(int frame, bool onScreen)
+{
+    static const auto start = std::chrono::steady_clock::now();
+    if (!onScreen)
+        return float(frame) * 0.5f;
+    return std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 }
 
 std::string errorText(kzContextVulkan* kz)
@@ -157,9 +169,10 @@ int drawFrames(const Options& options, Device& device, ProjectorImages& images, 
         uint32_t index = 0;
         const VkSemaphore acquired = images.acquire(index);
 
+        const float seconds = frameSeconds(frame, images.interactive());
         // The channel's camera for where the eye is now, and the scene seen through it.
         kzCamera camera{};
-        if (kzPreDrawVulkan_1(kz, trackedEye(frame), &camera) != KZ_OK) {
+        if (kzPreDrawVulkan_1(kz, trackedEye(seconds), &camera) != KZ_OK) {
             std::fprintf(stderr, "kzPreDrawVulkan_1: %s\n", errorText(kz).c_str());
             status = 1;
             break;
@@ -169,7 +182,7 @@ int drawFrames(const Options& options, Device& device, ProjectorImages& images, 
         begin.sType = VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO;
         begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
         check(vkBeginCommandBuffer(sceneCommands, &begin), "vkBeginCommandBuffer");
-        scene.record(sceneCommands, index, camera, float(frame) / 30.0f);
+        scene.record(sceneCommands, index, camera, seconds);
         check(vkEndCommandBuffer(sceneCommands), "vkEndCommandBuffer");
 
         // The correction of scene image `index` into projector image `index`.
