@@ -11,7 +11,8 @@
 // DIR/frame-N.png. Without a display (or with --headless) it draws into a
 // framebuffer object on Mesa's surfaceless EGL platform and stops after those
 // frames; built with GLFW and run on a display it shows the projector image in
-// a window until the window is closed.
+// a window until the window is closed (or, with --frames given, after that
+// many frames).
 
 #include <chrono>
 #include <cmath>
@@ -36,6 +37,7 @@ struct Options {
     std::string configuration;
     unsigned channel = 2;
     int frames = 8;
+    bool framesGiven = false;  // on screen, stop after `frames` too
     int width = 1280, height = 800;  // the projector's resolution
     std::string out = ".";
     bool window = true;
@@ -50,8 +52,10 @@ bool parse(int argc, char** argv, Options& options)
             options.window = false;
         else if (argument == "--channel" && hasValue)
             options.channel = unsigned(std::atoi(argv[++i]));
-        else if (argument == "--frames" && hasValue)
+        else if (argument == "--frames" && hasValue) {
             options.frames = std::atoi(argv[++i]);
+            options.framesGiven = true;
+        }
         else if (argument == "--size" && hasValue)
             std::sscanf(argv[++i], "%dx%d", &options.width, &options.height);
         else if (argument == "--out" && hasValue)
@@ -176,17 +180,16 @@ int run(const Options& options, GlContext& gl)
                 status = 1;
             }
         }
-        if (!gl.interactive()) {
-            if (frame + 1 >= options.frames)
+        if (gl.interactive()) {
+            // On screen: copy the projector image into the window and show it.
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, projector.framebuffer);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glBlitFramebuffer(0, 0, options.width, options.height, 0, 0, options.width, options.height,
+                              GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            if (!gl.present())
                 break;
-            continue;
         }
-        // On screen: copy the projector image into the window and show it.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, projector.framebuffer);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, options.width, options.height, 0, 0, options.width, options.height,
-                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        if (!gl.present())
+        if ((!gl.interactive() || options.framesGiven) && frame + 1 >= options.frames)
             break;
     }
 

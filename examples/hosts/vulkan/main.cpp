@@ -11,8 +11,9 @@
 // Without a display (or with --headless) the projector images are offscreen
 // images, and the first --frames of them are written as DIR/frame-N.png; built
 // with GLFW and run on a display it presents to a window's swap chain until the
-// window is closed. --validate turns on the Khronos validation layer and fails
-// the run on any message.
+// window is closed (or, with --frames given, after that many frames).
+// --validate turns on the Khronos validation layer and fails the run on any
+// message.
 //
 // For clarity it keeps one frame in flight: it waits for each frame's fence
 // before recording the next. A host with several frames in flight waits for
@@ -46,6 +47,7 @@ struct Options {
     std::string configuration;
     unsigned channel = 2;
     int frames = 8;
+    bool framesGiven = false;  // on screen, stop after `frames` too
     uint32_t width = 1280, height = 800;  // the projector's resolution (offscreen)
     std::string out = ".";
     bool window = true;
@@ -63,8 +65,10 @@ bool parse(int argc, char** argv, Options& options)
             options.validate = true;
         else if (argument == "--channel" && hasValue)
             options.channel = unsigned(std::atoi(argv[++i]));
-        else if (argument == "--frames" && hasValue)
+        else if (argument == "--frames" && hasValue) {
             options.frames = std::atoi(argv[++i]);
+            options.framesGiven = true;
+        }
         else if (argument == "--size" && hasValue)
             std::sscanf(argv[++i], "%ux%u", &options.width, &options.height);
         else if (argument == "--out" && hasValue)
@@ -144,7 +148,8 @@ bool writePng(const std::string& path, const std::vector<uint8_t>& rgb, VkExtent
                           int(extent.width) * 3) != 0;
 }
 
-// Draws frames until --frames are written (offscreen) or the window is closed.
+// Draws frames until --frames are written (offscreen) or the window is closed
+// (or --frames given are shown).
 // Returns the exit status.
 int drawFrames(const Options& options, Device& device, ProjectorImages& images, Scene& scene, kzContextVulkan* kz)
 {
@@ -216,11 +221,11 @@ int drawFrames(const Options& options, Device& device, ProjectorImages& images, 
                 std::fprintf(stderr, "cannot write %s%s\n", options.out.c_str(), name);
                 status = 1;
             }
-            if (frame + 1 >= options.frames)
-                break;
         } else if (!images.present(index, rendered)) {
             break;
         }
+        if ((!images.interactive() || options.framesGiven) && frame + 1 >= options.frames)
+            break;
     }
 
     check(vkDeviceWaitIdle(device.device), "vkDeviceWaitIdle");
@@ -240,9 +245,11 @@ int run(const Options& options)
         deviceOptions.instanceExtensions = Window::instanceExtensions();
 #endif
     Device device(deviceOptions);
+#ifdef KZHOST_WITH_GLFW
+    std::unique_ptr<Window> window;  // outlives the swap chain made on its surface
+#endif
     std::unique_ptr<ProjectorImages> images;
 #ifdef KZHOST_WITH_GLFW
-    std::unique_ptr<Window> window;
     if (onScreen) {
         window = std::make_unique<Window>(device.instance, options.width, options.height);
         device.open(window->surface);

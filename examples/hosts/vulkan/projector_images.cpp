@@ -190,6 +190,15 @@ std::vector<uint8_t> OffscreenImages::readRgb(uint32_t index)
 }
 
 #ifdef KZHOST_WITH_GLFW
+// The window is not resizable, so the swap chain should never go out of date.
+// A host whose window is makes the swap chain again at the new size and sets
+// the channel active again with the new scene views and size.
+void checkSwapchain(VkResult result, const char* call)
+{
+    if (result != VK_SUBOPTIMAL_KHR)
+        check(result, call);
+}
+
 class SwapchainImages : public ProjectorImages {
 public:
     SwapchainImages(Device& device, VkSurfaceKHR surface, VkSurfaceFormatKHR surfaceFormat, VkExtent2D extent,
@@ -232,8 +241,9 @@ public:
 
     VkSemaphore acquire(uint32_t& index) override
     {
-        check(vkAcquireNextImageKHR(device_.device, swapchain_, UINT64_MAX, acquired_, VK_NULL_HANDLE, &index),
-              "vkAcquireNextImageKHR");
+        checkSwapchain(vkAcquireNextImageKHR(device_.device, swapchain_, UINT64_MAX, acquired_, VK_NULL_HANDLE,
+                                             &index),
+                       "vkAcquireNextImageKHR");
         return acquired_;
     }
 
@@ -246,7 +256,7 @@ public:
         info.swapchainCount = 1;
         info.pSwapchains = &swapchain_;
         info.pImageIndices = &index;
-        check(vkQueuePresentKHR(device_.queue, &info), "vkQueuePresentKHR");
+        checkSwapchain(vkQueuePresentKHR(device_.queue, &info), "vkQueuePresentKHR");
         glfwPollEvents();
         return !glfwWindowShouldClose(window_);
     }
