@@ -35,6 +35,7 @@ KZ_API kzResult kzSetFlipWarpmeshVerticesYOpenGL(kzContextOpenGL* context, bool 
 KZ_API kzResult kzSetFlipWarpmeshTexcoordsVOpenGL(kzContextOpenGL* context, bool flip);
 
 // Makes a channel active, building its camera, mask textures and correction mesh the first time.
+// After a window resize, call it again with the new size; the context is kept.
 KZ_API kzResult kzSetActiveChannelOpenGL(kzContextOpenGL* context, unsigned channel, unsigned width,
                                          unsigned height);
 

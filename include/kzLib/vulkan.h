@@ -54,7 +54,9 @@ KZ_API kzResult kzSetMaskSrgbVulkan(kzContextVulkan* context, bool srgb);
 
 // Makes a channel active with the host's scene image views (one per swap-chain image, in
 // swap-chain order) and the swap-chain size; the first time, builds its camera, mask textures,
-// correction mesh and per-image objects. Waits for the device to be idle.
+// correction mesh and per-image objects. After the host made its swap chain again (a window
+// resize), call it again with the new views and size: the channel draws at the new size from the
+// next PostDraw on. Waits for the device to be idle.
 KZ_API kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
                                          std::vector<VkImageView> imageViews, unsigned width,
                                          unsigned height);
@@ -69,6 +71,7 @@ KZ_API kzResult kzPreDrawVulkan_1(kzContextVulkan* context, kzVec3f eye, kzCamer
 // Records the correction of scene image `imageIndex` into `framebuffer` (made with a render pass
 // compatible with the context's: one colour attachment of the context's format) and writes the
 // command buffer to submit into *commandBuffer. Before calling it for image i, wait until the
-// previous submission for image i has completed.
+// previous submission for image i has completed. The command buffer stays the library's: submit
+// it, but never reset, re-record or free it, nor reset the pool it came from.
 KZ_API kzResult kzPostDrawVulkan(kzContextVulkan* context, VkFramebuffer framebuffer,
                                  VkCommandBuffer* commandBuffer, unsigned imageIndex);
