@@ -6,6 +6,7 @@
 
 #include "gl_harness.h"
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "vk_harness.h"
 
