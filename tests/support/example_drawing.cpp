@@ -1,5 +1,6 @@
 #include "support/example_drawing.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <thread>
