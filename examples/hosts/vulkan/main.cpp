@@ -148,9 +148,8 @@ bool writePng(const std::string& path, const std::vector<uint8_t>& rgb, VkExtent
                           int(extent.width) * 3) != 0;
 }
 
-// Draws frames until --frames are written (offscreen) or the window is closed
-// (or --frames given are shown).
-// Returns the exit status.
+// Draws frames until --frames are written (offscreen), or until the window is
+// closed (or shows --frames given). Returns the exit status.
 int drawFrames(const Options& options, Device& device, ProjectorImages& images, Scene& scene, kzContextVulkan* kz)
 {
     VkCommandBufferAllocateInfo allocation{};
