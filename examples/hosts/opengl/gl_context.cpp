@@ -40,7 +40,7 @@ public:
         }
         const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                             EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                            EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+                                            EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
         context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, contextAttributes);
         // Without a surface there is no default framebuffer: the host draws into its own.
         if (context_ == EGL_NO_CONTEXT || !eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_)) {
@@ -79,7 +79,7 @@ public:
             return false;
         glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
         glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_COMPAT_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
         glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
         window_ = glfwCreateWindow(width, height, "kzLib OpenGL host", nullptr, nullptr);
         if (!window_)

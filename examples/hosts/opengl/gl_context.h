@@ -1,6 +1,7 @@
 // Where the host's OpenGL context comes from: a window (GLFW) when there is a
 // display, or Mesa's surfaceless EGL platform without one. Either way the
-// context is desktop OpenGL 3.3 compatibility and current on this thread.
+// context is desktop OpenGL 3.3, core profile (the library takes a
+// compatibility profile as well), and current on this thread.
 #pragma once
 
 #include <memory>
