@@ -40,6 +40,14 @@ KZ_API kzResult kzSetCorrectionPassVulkan(kzContextVulkan* context, kzCorrection
 // Sets the strength of a correction pass of the active channel (not clamped; locked passes are left alone).
 KZ_API kzResult kzSetCorrectionPassVulkan_1(kzContextVulkan* context, kzCorrectionPassType pass, float value);
 
+// How static channels are drawn from the next PostDraw on. KZ_CORRECTION_METHOD_BAKED (the
+// default): the correction is baked into an output-sized table, inside the command buffer of the
+// first frame that needs it (again after a pass switch or weight changes, or a new output size),
+// and each frame draws one full-screen pass from it. KZ_CORRECTION_METHOD_MESH: each frame draws
+// the correction mesh. Dynamic channels, and static channels whose table could not be made, always
+// draw their mesh. KZ_ERROR_INVALID_ARGUMENT for any other value.
+KZ_API kzResult kzSetCorrectionMethodVulkan(kzContextVulkan* context, kzCorrectionMethod method);
+
 // Flips warp map and screen shape output positions vertically for channels built afterwards.
 KZ_API kzResult kzSetFlipWarpmeshVerticesYVulkan(kzContextVulkan* context, bool flip);
 

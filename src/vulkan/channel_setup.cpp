@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/error_text.h"
+#include "core/messages.h"
 #include "kzLib/calibration.h"
 #include "vulkan/vulkan_records.h"
 
@@ -77,6 +78,24 @@ void buildImageObjects(kzContextVulkan* context, kzCorrectionDataVulkan& data)
         kzVulkanReleaseImageObjects(context, data);
 }
 
+// A static channel with per-image objects gets a table at the output size;
+// one already made for this size and these images is kept (its bake key says
+// whether it must be baked again). Without a table the channel draws its mesh.
+void prepareTable(kzContextVulkan* context, kzCorrectionDataVulkan& data)
+{
+    if (data.correctionType != KZ_CORRECTION_STATIC || !data.hasImageObjects())
+        return;
+    const kzVulkanCorrectionTable& table = data.table;
+    if (table.drawable(data.imageViews.size()) && table.width == context->width &&
+        table.height == context->height) {
+        kzVulkanUpdateTableDescriptorSets(context, data);
+        return;
+    }
+    if (!kzVulkanCreateCorrectionTable(context, data))
+        kzLogMessage(KZ_MESSAGE_WARNING, "No correction table for a %ux%u output: the channel draws its mesh",
+                     context->width, context->height);
+}
+
 // What a type's build step returns, and whether the record is kept.
 struct BuildOutcome {
     kzResult result;
@@ -104,6 +123,7 @@ BuildOutcome buildStatic(kzContextVulkan* context, const kzConfigurationData& co
         return {KZ_ERROR_VULKAN, false};
     }
     buildImageObjects(context, data);
+    prepareTable(context, data);
     return {KZ_OK, true};
 }
 
@@ -193,13 +213,14 @@ kzResult rebindRecord(kzContextVulkan* context, kzCorrectionDataVulkan& data,
     if (!sameCount || !data.hasImageObjects()) {
         kzVulkanReleaseImageObjects(context, data);
         buildImageObjects(context, data);
-        return KZ_OK;
+    } else {
+        const int n = int(data.imageViews.size());
+        if (data.correctionType == KZ_CORRECTION_DYNAMIC)
+            kzVulkanUpdateDynamicDescriptorSets(context, data, n);
+        else
+            kzVulkanUpdateStaticDescriptorSets(context, data, n);
     }
-    const int n = int(data.imageViews.size());
-    if (data.correctionType == KZ_CORRECTION_DYNAMIC)
-        kzVulkanUpdateDynamicDescriptorSets(context, data, n);
-    else
-        kzVulkanUpdateStaticDescriptorSets(context, data, n);
+    prepareTable(context, data);
     return KZ_OK;
 }
 
@@ -266,6 +287,7 @@ void kzVulkanReleaseCorrectionData(kzContextVulkan* context, kzCorrectionDataVul
     kzVulkanFreeTexture(context, &data.blacklevelTexture);
     kzVulkanFreeTexture(context, &data.directionalShadingTexture);
     kzVulkanFreeCorrectionMesh(context, &data.cmesh);
+    kzVulkanFreeCorrectionTable(context, data.table);
     kzVulkanReleaseImageObjects(context, data);
     data = kzCorrectionDataVulkan{};
 }

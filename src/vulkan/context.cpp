@@ -13,7 +13,8 @@ bool createSharedObjects(kzContextVulkan* context)
 {
     return kzVulkanCreateRenderPass(context) && kzVulkancreateTextureSampler(context) &&
            kzVulkanCreateStaticDescriptorSetLayout(context) && kzVulkanCreateStaticPipeline(context) &&
-           kzVulkanCreateDynamicDescriptorSetLayout(context) && kzVulkanCreateDynamicPipeline(context);
+           kzVulkanCreateDynamicDescriptorSetLayout(context) && kzVulkanCreateDynamicPipeline(context) &&
+           kzVulkanCreateTableObjects(context);
 }
 
 bool createFallbackTexture(kzContextVulkan* context)
@@ -35,6 +36,7 @@ void releaseVulkanObjects(kzContextVulkan* context)
     for (auto& [channel, data] : context->corrections)
         kzVulkanReleaseCorrectionData(context, data);
     kzVulkanFreeTexture(context, &context->fallbackTexture);
+    kzVulkanReleaseTableObjects(context);
     vkDestroyDescriptorSetLayout(device, context->staticDescriptorSetLayout, nullptr);
     vkDestroyDescriptorSetLayout(device, context->dynamicDescriptorSetLayout, nullptr);
     vkDestroyPipeline(device, context->staticPipeline, nullptr);
@@ -96,6 +98,18 @@ kzResult kzSetClippingPlanes_Vulkan(kzContextVulkan* context, float nearPlane, f
             data.camera->farClip = farPlane;
         }
     }
+    return KZ_OK;
+}
+
+kzResult kzSetCorrectionMethod_Vulkan(kzContextVulkan* context, kzCorrectionMethod method)
+{
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    if (method != KZ_CORRECTION_METHOD_BAKED && method != KZ_CORRECTION_METHOD_MESH) {
+        kzSetErrorText(context, kzErrorLimitVulkan, "Unknown correction method %d", int(method));
+        return KZ_ERROR_INVALID_ARGUMENT;
+    }
+    context->correctionMethod = method;
     return KZ_OK;
 }
 

@@ -75,6 +75,11 @@ KZ_API kzResult kzSetCorrectionPassVulkan_1(kzContextVulkan* context, kzCorrecti
     return kzSetCorrectionPass_Vulkan_1(context, pass, value);
 }
 
+KZ_API kzResult kzSetCorrectionMethodVulkan(kzContextVulkan* context, kzCorrectionMethod method)
+{
+    return kzSetCorrectionMethod_Vulkan(context, method);
+}
+
 KZ_API kzResult kzSetFlipWarpmeshVerticesYVulkan(kzContextVulkan* context, bool flip)
 {
     return kzSetFlipWarpmeshVerticesY_Vulkan(context, flip);

@@ -168,6 +168,39 @@ void kzVulkanUpdateUniformBuffers(kzContextVulkan* context, kzCorrectionDataVulk
     std::memcpy(data.uniformBuffersMapped[imageIndex], &block, sizeof(block));
 }
 
+namespace {
+
+// A static channel draws from its table under the baked method when the
+// table was made for the current output size and image views.
+bool drawsFromTable(const kzContextVulkan* context, const kzCorrectionDataVulkan& data, kzCorrectionType type)
+{
+    const kzVulkanCorrectionTable& table = data.table;
+    return type == KZ_CORRECTION_STATIC && context->correctionMethod == KZ_CORRECTION_METHOD_BAKED &&
+           table.drawable(data.imageViews.size()) && table.width == context->width &&
+           table.height == context->height;
+}
+
+void recordMeshDraw(kzContextVulkan* context, kzCorrectionDataVulkan& data, VkCommandBuffer commands,
+                    unsigned imageIndex, bool dynamic)
+{
+    // A grid of one row or column has no triangles and no index buffer: the
+    // pass only clears.
+    const kzVulkanCorrectionMesh& mesh = data.cmesh;
+    if (mesh.indexBuffer == VK_NULL_HANDLE)
+        return;
+    vkCmdBindPipeline(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
+                      dynamic ? context->dynamicPipeline : context->staticPipeline);
+    const VkDeviceSize offset = 0;
+    vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
+    vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType());
+    vkCmdBindDescriptorSets(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
+                            dynamic ? context->dynamicPipelineLayout : context->staticPipelineLayout, 0, 1,
+                            &data.descriptorSets[imageIndex], 0, nullptr);
+    vkCmdDrawIndexed(commands, mesh.indexCount(), 1, 0, 0, 0);
+}
+
+}  // namespace
+
 bool kzVulkanRecordCommandBuffer(kzContextVulkan* context, kzCorrectionDataVulkan& data,
                                  VkFramebuffer framebuffer, VkCommandBuffer& commandBuffer,
                                  unsigned imageIndex, kzCorrectionType type)
@@ -180,6 +213,18 @@ bool kzVulkanRecordCommandBuffer(kzContextVulkan* context, kzCorrectionDataVulka
     if (vkBeginCommandBuffer(commands, &begin) != VK_SUCCESS)
         return false;
 
+    // A table is baked in the first frame that needs it, before the frame's
+    // correction pass; the host submits this command buffer like any other.
+    const bool flat = drawsFromTable(context, data, type);
+    if (flat) {
+        const kzVulkanBakeKey key = kzVulkanCurrentBakeKey(context, data);
+        if (!data.table.baked || data.table.bakedWith != key) {
+            kzVulkanRecordBake(context, data, commands, imageIndex);
+            data.table.baked = true;
+            data.table.bakedWith = key;
+        }
+    }
+
     const VkExtent2D extent{context->width, context->height};
     VkClearValue clear{};
     clear.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
@@ -191,27 +236,14 @@ bool kzVulkanRecordCommandBuffer(kzContextVulkan* context, kzCorrectionDataVulka
     pass.clearValueCount = 1;
     pass.pClearValues = &clear;
     vkCmdBeginRenderPass(commands, &pass, VK_SUBPASS_CONTENTS_INLINE);
-
-    const bool dynamic = type == KZ_CORRECTION_DYNAMIC;
-    vkCmdBindPipeline(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
-                      dynamic ? context->dynamicPipeline : context->staticPipeline);
     const VkViewport viewport{0.0f, 0.0f, float(extent.width), float(extent.height), 0.0f, 1.0f};
     vkCmdSetViewport(commands, 0, 1, &viewport);
     const VkRect2D scissor{{0, 0}, extent};
     vkCmdSetScissor(commands, 0, 1, &scissor);
-
-    // A grid of one row or column has no triangles and no index buffer: the
-    // pass only clears.
-    const kzVulkanCorrectionMesh& mesh = data.cmesh;
-    if (mesh.indexBuffer != VK_NULL_HANDLE) {
-        const VkDeviceSize offset = 0;
-        vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
-        vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType());
-        vkCmdBindDescriptorSets(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
-                                dynamic ? context->dynamicPipelineLayout : context->staticPipelineLayout,
-                                0, 1, &data.descriptorSets[imageIndex], 0, nullptr);
-        vkCmdDrawIndexed(commands, mesh.indexCount(), 1, 0, 0, 0);
-    }
+    if (flat)
+        kzVulkanRecordFlatDraw(context, data, commands, imageIndex);
+    else
+        recordMeshDraw(context, data, commands, imageIndex, type == KZ_CORRECTION_DYNAMIC);
     vkCmdEndRenderPass(commands);
     return vkEndCommandBuffer(commands) == VK_SUCCESS;
 }

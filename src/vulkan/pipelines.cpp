@@ -107,14 +107,18 @@ VkPipelineShaderStageCreateInfo shaderStage(VkShaderStageFlagBits stage, VkShade
     return info;
 }
 
-VkPipelineVertexInputStateCreateInfo vertexInputState()
+// Mesh pipelines read the correction vertex; full-screen pipelines make their
+// triangle from the vertex index and read no vertex buffer.
+VkPipelineVertexInputStateCreateInfo vertexInputState(bool meshVertices)
 {
     VkPipelineVertexInputStateCreateInfo info{};
     info.sType = VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO;
-    info.vertexBindingDescriptionCount = 1;
-    info.pVertexBindingDescriptions = &kVertexBinding;
-    info.vertexAttributeDescriptionCount = uint32_t(std::size(kVertexAttributes));
-    info.pVertexAttributeDescriptions = kVertexAttributes;
+    if (meshVertices) {
+        info.vertexBindingDescriptionCount = 1;
+        info.pVertexBindingDescriptions = &kVertexBinding;
+        info.vertexAttributeDescriptionCount = uint32_t(std::size(kVertexAttributes));
+        info.pVertexAttributeDescriptions = kVertexAttributes;
+    }
     return info;
 }
 
@@ -199,14 +203,6 @@ VkPipelineColorBlendStateCreateInfo colourBlendState(
     return info;
 }
 
-struct PipelineType {
-    const uint32_t* vertexProgram;
-    size_t vertexProgramSize;
-    const uint32_t* fragmentProgram;
-    size_t fragmentProgramSize;
-    VkCullModeFlags cullMode;
-};
-
 // The two modules of one pipeline, destroyed when the pipeline has been made
 // (or has failed): a pipeline does not need its modules once created.
 class ShaderModules {
@@ -220,10 +216,10 @@ public:
     ShaderModules(const ShaderModules&) = delete;
     ShaderModules& operator=(const ShaderModules&) = delete;
 
-    bool create(const PipelineType& type)
+    bool create(const kzVulkanPipelineDescription& description)
     {
-        return create(type.vertexProgram, type.vertexProgramSize, vertex) &&
-               create(type.fragmentProgram, type.fragmentProgramSize, fragment);
+        return create(description.vertexProgram, description.vertexProgramSize, vertex) &&
+               create(description.fragmentProgram, description.fragmentProgramSize, fragment);
     }
 
     VkShaderModule vertex = VK_NULL_HANDLE;
@@ -248,8 +244,29 @@ private:
     kzContextVulkan* context_;
 };
 
-bool createPipelineLayout(kzContextVulkan* context, VkDescriptorSetLayout setLayout,
-                          VkPipelineLayout& layout)
+// Stores the layout and the pipeline only when both were made.
+bool createPipeline(kzContextVulkan* context, kzVulkanPipelineDescription description,
+                    VkDescriptorSetLayout setLayout, VkPipelineLayout& layout, VkPipeline& pipeline)
+{
+    VkPipelineLayout createdLayout = VK_NULL_HANDLE;
+    if (!kzVulkanCreatePipelineLayout(context, setLayout, createdLayout))
+        return false;
+    description.layout = createdLayout;
+    description.renderPass = context->renderPass;
+    VkPipeline created = VK_NULL_HANDLE;
+    if (!kzVulkanCreateGraphicsPipeline(context, description, created)) {
+        kz_vk_defs::vkDestroyPipelineLayout(context->device, createdLayout, nullptr);
+        return false;
+    }
+    layout = createdLayout;
+    pipeline = created;
+    return true;
+}
+
+}  // namespace
+
+bool kzVulkanCreatePipelineLayout(kzContextVulkan* context, VkDescriptorSetLayout setLayout,
+                                  VkPipelineLayout& layout)
 {
     VkPipelineLayoutCreateInfo info{};
     info.sType = VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO;
@@ -262,16 +279,20 @@ bool createPipelineLayout(kzContextVulkan* context, VkDescriptorSetLayout setLay
     return true;
 }
 
-bool createGraphicsPipeline(kzContextVulkan* context, const ShaderModules& modules,
-                            VkCullModeFlags cullMode, VkPipelineLayout layout, VkPipeline& pipeline)
+bool kzVulkanCreateGraphicsPipeline(kzContextVulkan* context, const kzVulkanPipelineDescription& description,
+                                    VkPipeline& pipeline)
 {
-    const VkPipelineShaderStageCreateInfo stages[] = {
+    ShaderModules modules(context);
+    if (!modules.create(description))
+        return false;
+    VkPipelineShaderStageCreateInfo stages[] = {
         shaderStage(VK_SHADER_STAGE_VERTEX_BIT, modules.vertex),
         shaderStage(VK_SHADER_STAGE_FRAGMENT_BIT, modules.fragment)};
-    const VkPipelineVertexInputStateCreateInfo vertexInput = vertexInputState();
+    stages[1].pSpecializationInfo = description.fragmentConstants;
+    const VkPipelineVertexInputStateCreateInfo vertexInput = vertexInputState(description.meshVertices);
     const VkPipelineInputAssemblyStateCreateInfo inputAssembly = inputAssemblyState();
     const VkPipelineViewportStateCreateInfo viewport = viewportState();
-    const VkPipelineRasterizationStateCreateInfo rasterization = rasterizationState(cullMode);
+    const VkPipelineRasterizationStateCreateInfo rasterization = rasterizationState(description.cullMode);
     const VkPipelineMultisampleStateCreateInfo multisample = multisampleState();
     const VkPipelineColorBlendAttachmentState attachment = opaqueAttachment();
     const VkPipelineColorBlendStateCreateInfo colourBlend = colourBlendState(&attachment);
@@ -288,8 +309,8 @@ bool createGraphicsPipeline(kzContextVulkan* context, const ShaderModules& modul
     info.pMultisampleState = &multisample;
     info.pColorBlendState = &colourBlend;
     info.pDynamicState = &dynamic;
-    info.layout = layout;
-    info.renderPass = context->renderPass;
+    info.layout = description.layout;
+    info.renderPass = description.renderPass;
     info.subpass = 0;
     info.basePipelineHandle = VK_NULL_HANDLE;
     info.basePipelineIndex = -1;
@@ -301,28 +322,6 @@ bool createGraphicsPipeline(kzContextVulkan* context, const ShaderModules& modul
     pipeline = created;
     return true;
 }
-
-// Stores the layout and the pipeline only when both were made.
-bool createPipeline(kzContextVulkan* context, const PipelineType& type,
-                    VkDescriptorSetLayout setLayout, VkPipelineLayout& layout, VkPipeline& pipeline)
-{
-    ShaderModules modules(context);
-    if (!modules.create(type))
-        return false;
-    VkPipelineLayout createdLayout = VK_NULL_HANDLE;
-    if (!createPipelineLayout(context, setLayout, createdLayout))
-        return false;
-    VkPipeline created = VK_NULL_HANDLE;
-    if (!createGraphicsPipeline(context, modules, type.cullMode, createdLayout, created)) {
-        kz_vk_defs::vkDestroyPipelineLayout(context->device, createdLayout, nullptr);
-        return false;
-    }
-    layout = createdLayout;
-    pipeline = created;
-    return true;
-}
-
-}  // namespace
 
 bool kzVulkanCreateRenderPass(kzContextVulkan* context)
 {
@@ -358,20 +357,24 @@ bool kzVulkanCreateDynamicDescriptorSetLayout(kzContextVulkan* context)
 
 bool kzVulkanCreateStaticPipeline(kzContextVulkan* context)
 {
-    const PipelineType type = {kzShaderCorrectionStaticVulkan_450_vert,
-                               kzShaderCorrectionStaticVulkan_450_vert_size,
-                               kzShaderCorrectionStaticVulkan_450_frag,
-                               kzShaderCorrectionStaticVulkan_450_frag_size, VK_CULL_MODE_NONE};
+    kzVulkanPipelineDescription type;
+    type.vertexProgram = kzShaderCorrectionStaticVulkan_450_vert;
+    type.vertexProgramSize = kzShaderCorrectionStaticVulkan_450_vert_size;
+    type.fragmentProgram = kzShaderCorrectionStaticVulkan_450_frag;
+    type.fragmentProgramSize = kzShaderCorrectionStaticVulkan_450_frag_size;
+    type.cullMode = VK_CULL_MODE_NONE;
     return createPipeline(context, type, context->staticDescriptorSetLayout,
                           context->staticPipelineLayout, context->staticPipeline);
 }
 
 bool kzVulkanCreateDynamicPipeline(kzContextVulkan* context)
 {
-    const PipelineType type = {kzShaderCorrectionDynamicVulkan_450_vert,
-                               kzShaderCorrectionDynamicVulkan_450_vert_size,
-                               kzShaderCorrectionDynamicVulkan_450_frag,
-                               kzShaderCorrectionDynamicVulkan_450_frag_size, VK_CULL_MODE_BACK_BIT};
+    kzVulkanPipelineDescription type;
+    type.vertexProgram = kzShaderCorrectionDynamicVulkan_450_vert;
+    type.vertexProgramSize = kzShaderCorrectionDynamicVulkan_450_vert_size;
+    type.fragmentProgram = kzShaderCorrectionDynamicVulkan_450_frag;
+    type.fragmentProgramSize = kzShaderCorrectionDynamicVulkan_450_frag_size;
+    type.cullMode = VK_CULL_MODE_BACK_BIT;
     return createPipeline(context, type, context->dynamicDescriptorSetLayout,
                           context->dynamicPipelineLayout, context->dynamicPipeline);
 }

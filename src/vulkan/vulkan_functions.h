@@ -40,6 +40,8 @@
     X(vkUpdateDescriptorSets)                  \
     X(vkCreateRenderPass)                      \
     X(vkDestroyRenderPass)                     \
+    X(vkCreateFramebuffer)                     \
+    X(vkDestroyFramebuffer)                    \
     X(vkAllocateCommandBuffers)                \
     X(vkFreeCommandBuffers)                    \
     X(vkBeginCommandBuffer)                    \
@@ -51,6 +53,7 @@
     X(vkCmdBindDescriptorSets)                 \
     X(vkCmdBindIndexBuffer)                    \
     X(vkCmdBindVertexBuffers)                  \
+    X(vkCmdDraw)                               \
     X(vkCmdDrawIndexed)                        \
     X(vkCmdCopyBuffer)                         \
     X(vkCmdCopyBufferToImage)                  \
@@ -67,7 +70,7 @@ KZ_VULKAN_COMMANDS(KZ_DECLARE_VULKAN_COMMAND)
 }  // namespace kz_vk_defs
 
 // Number of commands in the table.
-constexpr int kzVulkanCommandCount = 51;
+constexpr int kzVulkanCommandCount = 54;
 
 // Resolves every command from an already loaded libvulkan.so.1. False when
 // the loader is not in the process or a command is missing; the table then

@@ -71,6 +71,44 @@ struct kzVulkanCorrectionMesh {
     }
 };
 
+// What a static channel's correction table was last baked with; any change
+// (a pass switch or weight, the mask gamma, the output size) calls for a new
+// bake. Input and output gamma are applied per frame, not baked.
+struct kzVulkanBakeKey {
+    float features[kzFeatureCount] = {};
+    float gamma = 0.0f;
+    uint32_t width = 0;
+    uint32_t height = 0;
+
+    bool operator==(const kzVulkanBakeKey& other) const;
+    bool operator!=(const kzVulkanBakeKey& other) const { return !(*this == other); }
+};
+
+// A static channel's correction baked into an output-sized R32G32B32A32_UINT
+// image (layout in shaders/correction_table.glsl), and what draws from it: a
+// pipeline specialised for the channel's input and output gamma and one
+// descriptor set per scene image. The table is baked inside a frame's command
+// buffer; `baked` says whether one has been recorded and with what.
+struct kzVulkanCorrectionTable {
+    VkImage image = VK_NULL_HANDLE;
+    VkDeviceMemory memory = VK_NULL_HANDLE;
+    VkImageView view = VK_NULL_HANDLE;
+    VkFramebuffer framebuffer = VK_NULL_HANDLE;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    VkPipeline pipeline = VK_NULL_HANDLE;
+    VkDescriptorPool descriptorPool = VK_NULL_HANDLE;
+    std::vector<VkDescriptorSet> descriptorSets;
+    bool baked = false;
+    kzVulkanBakeKey bakedWith;
+
+    bool drawable(size_t imageCount) const
+    {
+        return framebuffer != VK_NULL_HANDLE && pipeline != VK_NULL_HANDLE &&
+               descriptorSets.size() == imageCount;
+    }
+};
+
 // Size of the per-image uniform block the correction programs read.
 constexpr VkDeviceSize kzVulkanUniformBlockSize = 192;
 
@@ -91,6 +129,7 @@ struct kzCorrectionDataVulkan : kzChannelPasses {
     kzVulkanTexture blacklevelTexture;
     kzVulkanTexture directionalShadingTexture;
     kzVulkanCorrectionMesh cmesh;
+    kzVulkanCorrectionTable table;  // static channels, when it could be made
     kzMesh warpMesh;        // static channels
     kzMesh screenShape;     // dynamic channels
     kzTargetRect targetRect{};  // dynamic channels
@@ -133,6 +172,14 @@ struct kzContextVulkan : kzContextHeader {
     VkPipeline dynamicPipeline = VK_NULL_HANDLE;
     kzVulkanTexture fallbackTexture;
     VkSampler sampler = VK_NULL_HANDLE;
+    // Baked correction: the render pass and pipeline that write a table, and
+    // the set layout, pipeline layout and sampler of the pass that reads it.
+    VkRenderPass bakeRenderPass = VK_NULL_HANDLE;
+    VkPipeline bakePipeline = VK_NULL_HANDLE;
+    VkDescriptorSetLayout flatDescriptorSetLayout = VK_NULL_HANDLE;
+    VkPipelineLayout flatPipelineLayout = VK_NULL_HANDLE;
+    VkSampler tableSampler = VK_NULL_HANDLE;
+    kzCorrectionMethod correctionMethod = KZ_CORRECTION_METHOD_BAKED;
     std::map<uint32_t, kzCorrectionDataVulkan> corrections;
     bool commandsLoaded = false;  // the function table was resolved for this context
     bool maskSrgb = false;        // masks of channels built from now on are sampled as sRGB
@@ -176,12 +223,44 @@ void kzVulkanFreeTexture(kzContextVulkan* context, kzVulkanTexture* texture);
 // The small encoded image the context decodes into its fallback texture.
 const unsigned char* kzVulkanFallbackImage(int* length);
 
+// What a graphics pipeline is made from; the rest of its state is fixed:
+// triangle lists, one opaque colour attachment, dynamic viewport and scissor.
+struct kzVulkanPipelineDescription {
+    const uint32_t* vertexProgram = nullptr;
+    size_t vertexProgramSize = 0;
+    const uint32_t* fragmentProgram = nullptr;
+    size_t fragmentProgramSize = 0;
+    const VkSpecializationInfo* fragmentConstants = nullptr;
+    bool meshVertices = true;  // false: no vertex input, the program makes its own
+    VkCullModeFlags cullMode = VK_CULL_MODE_NONE;
+    VkPipelineLayout layout = VK_NULL_HANDLE;
+    VkRenderPass renderPass = VK_NULL_HANDLE;
+};
+bool kzVulkanCreatePipelineLayout(kzContextVulkan* context, VkDescriptorSetLayout setLayout,
+                                  VkPipelineLayout& layout);
+bool kzVulkanCreateGraphicsPipeline(kzContextVulkan* context, const kzVulkanPipelineDescription& description,
+                                    VkPipeline& pipeline);
+
 // Descriptor-set layouts and pipelines, once per context.
 bool kzVulkanCreateStaticDescriptorSetLayout(kzContextVulkan* context);
 bool kzVulkanCreateDynamicDescriptorSetLayout(kzContextVulkan* context);
 bool kzVulkanCreateStaticPipeline(kzContextVulkan* context);
 bool kzVulkanCreateDynamicPipeline(kzContextVulkan* context);
 bool kzVulkanCreateRenderPass(kzContextVulkan* context);
+
+// The context's objects for baked correction (render pass, bake pipeline, the
+// flat pass's layouts and table sampler); false at the first that cannot be
+// made. Released with the context's other objects.
+bool kzVulkanCreateTableObjects(kzContextVulkan* context);
+void kzVulkanReleaseTableObjects(kzContextVulkan* context);
+
+// A static channel's table at the context's output size, with its pipeline and
+// descriptor sets for the record's image views. False (and nothing left
+// behind) when any of it cannot be made: the channel then draws its mesh.
+bool kzVulkanCreateCorrectionTable(kzContextVulkan* context, kzCorrectionDataVulkan& data);
+void kzVulkanFreeCorrectionTable(kzContextVulkan* context, kzVulkanCorrectionTable& table);
+// Points the flat pass's descriptor sets at the record's image views again.
+void kzVulkanUpdateTableDescriptorSets(kzContextVulkan* context, kzCorrectionDataVulkan& data);
 
 // Per-image objects of a channel, n = number of swap-chain images.
 bool kzVulkanCreateStaticDescriptorPool(kzContextVulkan* context, VkDescriptorPool& pool, int n);
@@ -211,6 +290,15 @@ void kzVulkanUpdateUniformBuffers(kzContextVulkan* context, kzCorrectionDataVulk
 bool kzVulkanRecordCommandBuffer(kzContextVulkan* context, kzCorrectionDataVulkan& data,
                                  VkFramebuffer framebuffer, VkCommandBuffer& commandBuffer,
                                  unsigned imageIndex, kzCorrectionType type);
+// The key a table baked now would have.
+kzVulkanBakeKey kzVulkanCurrentBakeKey(const kzContextVulkan* context, const kzCorrectionDataVulkan& data);
+// Records a bake of the record's table with image `imageIndex`'s descriptor
+// set (its uniform block must hold this frame's values), outside any render pass.
+void kzVulkanRecordBake(kzContextVulkan* context, kzCorrectionDataVulkan& data, VkCommandBuffer commands,
+                        unsigned imageIndex);
+// Records the full-screen pass that applies the table, inside the correction render pass.
+void kzVulkanRecordFlatDraw(kzContextVulkan* context, kzCorrectionDataVulkan& data, VkCommandBuffer commands,
+                            unsigned imageIndex);
 
 // Internal twins of the exported Vulkan entry points.
 kzResult kzCreateContext_Vulkan(kzContextVulkan** context, VkPhysicalDevice physicalDevice,
@@ -220,6 +308,7 @@ kzResult kzDestroyContext_Vulkan(kzContextVulkan* context);
 kzResult kzSetClippingPlanes_Vulkan(kzContextVulkan* context, float nearPlane, float farPlane);
 kzResult kzSetCorrectionPass_Vulkan(kzContextVulkan* context, kzCorrectionPassType pass, bool enable);
 kzResult kzSetCorrectionPass_Vulkan_1(kzContextVulkan* context, kzCorrectionPassType pass, float value);
+kzResult kzSetCorrectionMethod_Vulkan(kzContextVulkan* context, kzCorrectionMethod method);
 kzResult kzSetFlipWarpmeshVerticesY_Vulkan(kzContextVulkan* context, bool flip);
 kzResult kzSetFlipWarpmeshTexcoordsV_Vulkan(kzContextVulkan* context, bool flip);
 kzResult kzSetMaskSrgb_Vulkan(kzContextVulkan* context, bool srgb);
