@@ -46,6 +46,7 @@
 #include "support/correction_model.h"
 #include "support/math_expect.h"
 #include "support/temp_dir.h"
+#include "support/vk_command_hook.h"
 #include "support/vk_fixture.h"
 #include "vulkan/vulkan_records.h"
 
@@ -488,6 +489,130 @@ TEST_F(VulkanCorrectionPixels, SrgbSwapChainImagesEncodeTheCorrectionOnWrite)
     }
     EXPECT_LE(worst, kLevels);
     EXPECT_GT(encoded, size * size / 4);
+}
+
+// ---------------------------------------------------------------------------
+// Baked correction against the mesh it was baked from. Both draw the same
+// output pixels from the same scene, so they differ only by what the table
+// rounds: lookups to 2^-21 (well below lavapipe's 8-bit filter weights) and
+// mask factors to 2^-9 of themselves, at most half an output level after any
+// output gamma. With the target's own rounding, one level per component is the
+// bound; alpha is opaque on both.
+
+// Largest difference of a colour component between two drawings, or 256 when
+// a pixel of either is not opaque.
+int largestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int largest = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (i % 4 == 3) {
+            if (a[i] != 255 || b[i] != 255)
+                return 256;
+            continue;
+        }
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    }
+    return largest;
+}
+
+// A blend that falls almost to black, where an output gamma magnifies
+// every rounding of the mask factor most.
+const Image kDarkBlendMask = ramps(8, 6, {255, -36, 0}, {250, -35, 0}, {240, -34, 0});
+
+// A warp that bends the lookup, so that the mesh's triangles matter.
+kzVec2f bentLookup(float x, float y)
+{
+    return {0.05f + 0.9f * x + 0.04f * std::sin(6.0f * y), 1.02f - 1.05f * y + 0.03f * std::cos(5.0f * x)};
+}
+
+TEST_F(VulkanCorrectionPixels, BakedTableMatchesTheMeshForEveryPassSetting)
+{
+    size = 96;
+    dir.write("dark-blend.png", pngBytes(kDarkBlendMask));
+    const struct {
+        const char* name;
+        uint32_t points;
+    } grids[] = {{"64x64 grid", 64}, {"grid denser than the output", 320}};
+    const struct {
+        const char* name;
+        Gammas gammas;
+    } gammaSets[] = {
+        {"gamma 2.2, input 1, output 1", {2.2, 1.0, 1.0}},
+        {"gamma 1.8, input 2.2, output 2.2", {1.8, 2.2, 2.2}},
+        {"gamma 2.4, input 1, output 2.4", {2.4, 1.0, 2.4}},
+    };
+    const kzCorrectionPassType passes[4] = {KZ_CORRECTION_PASS_WARPING, KZ_CORRECTION_PASS_BLENDING,
+                                            KZ_CORRECTION_PASS_SECONDARY_BLENDING, KZ_CORRECTION_PASS_BLACKLEVEL};
+    const float weightSets[2][4] = {{1.0f, 1.0f, 1.0f, 1.0f}, {0.6f, 0.35f, 0.8f, 0.55f}};
+    const VkImageView scene = sceneView(kStaticScenes[1]);
+    headless::VulkanTarget& into = newTarget();
+    int worst = 0;
+    // The flat pass is the library's only non-indexed draw: it tells the methods apart.
+    int fullScreenDraws = 0;
+    for (const auto& grid : grids) {
+        const std::string warp = "warp" + std::to_string(grid.points) + ".csv";
+        dir.write(warp, warpMapText(grid.points, grid.points, bentLookup));
+        for (const auto& set : gammaSets) {
+            SCOPED_TRACE(std::string(grid.name) + ", " + set.name);
+            const std::string configuration = staticConfiguration(
+                "bent.xml", set.gammas, staticChannel({{"warpmap", warp}, {"blending", "dark-blend.png"}}));
+            kzContextVulkan* context = activeChannel(configuration, {scene});
+            ASSERT_NE(context, nullptr);
+            const CommandHook<&kz_vk_defs::vkCmdDraw> watch([&](VkCommandBuffer, uint32_t, uint32_t, uint32_t, uint32_t) {
+                ++fullScreenDraws;
+                return false;
+            });
+            // Bakes are recorded into the frame's command buffer, never submitted by the library.
+            const CommandHook<&kz_vk_defs::vkQueueSubmit> submissions([](VkQueue, uint32_t, const VkSubmitInfo*, VkFence) {
+                ADD_FAILURE() << "the library submitted work during a frame";
+                return false;
+            });
+            for (const auto& weights : weightSets) {
+                for (unsigned on = 0; on < 16; ++on) {
+                    SCOPED_TRACE("passes on: " + std::to_string(on) + ", weights from " + std::to_string(weights[0]));
+                    for (int k = 0; k < 4; ++k) {
+                        ASSERT_EQ(kzSetCorrectionPassVulkan(context, passes[k], (on >> k) & 1u), KZ_OK);
+                        ASSERT_EQ(kzSetCorrectionPassVulkan_1(context, passes[k], weights[k]), KZ_OK);
+                    }
+                    ASSERT_EQ(kzSetCorrectionMethodVulkan(context, KZ_CORRECTION_METHOD_MESH), KZ_OK);
+                    fullScreenDraws = 0;
+                    const std::vector<uint8_t> mesh = draw(context, into);
+                    EXPECT_EQ(fullScreenDraws, 0);
+                    ASSERT_EQ(kzSetCorrectionMethodVulkan(context, KZ_CORRECTION_METHOD_BAKED), KZ_OK);
+                    const std::vector<uint8_t> baked = draw(context, into);
+                    EXPECT_EQ(fullScreenDraws, 1);
+                    const int difference = largestDifference(mesh, baked);
+                    EXPECT_LE(difference, 1);
+                    worst = std::max(worst, difference);
+                }
+            }
+        }
+    }
+    RecordProperty("largest_difference", worst);
+}
+
+// Re-activating a channel with another output size bakes a table of the new
+// size: the next frame fills the new, larger target as the model says.
+TEST_F(VulkanCorrectionPixels, ReactivationAtAnotherSizeDrawsAtThatSize)
+{
+    const std::string configuration = staticConfiguration("display.xml", Gammas{}, staticChannel());
+    const VkImageView scene = sceneView(kStaticScenes[0]);
+    kzContextVulkan* context = activeChannel(configuration, {scene});
+    ASSERT_NE(context, nullptr);
+    const PixelComparison before = compareStatic(draw(context, target()), kStaticScenes[0], Strengths{}, Gammas{});
+    EXPECT_ALL_PIXELS_MATCH(before);
+
+    for (int side : {48, 20}) {
+        SCOPED_TRACE("output " + std::to_string(side));
+        size = side;
+        headless::VulkanTarget& resized = newTarget();
+        ASSERT_EQ(kzSetActiveChannelVulkan(context, 0, {scene}, unsigned(size), unsigned(size)), KZ_OK);
+        EXPECT_EQ(context->corrections.at(0).table.width, unsigned(size));
+        const PixelComparison after = compareStatic(draw(context, resized), kStaticScenes[0], Strengths{}, Gammas{});
+        EXPECT_ALL_PIXELS_MATCH(after);
+    }
 }
 
 // A dynamic channel on a cylinder segment (axis along y through the origin,

@@ -272,6 +272,29 @@ TEST_F(VulkanFrameHooks, PostDrawArgumentsOutOfRange)
     }
 }
 
+// The method setter takes the two methods and refuses anything else, leaving
+// the method as it was.
+TEST_F(VulkanFrameHooks, CorrectionMethodSetterRefusesUnknownMethods)
+{
+    const struct {
+        int method;
+        kzResult result;
+        kzCorrectionMethod after;
+    } cases[] = {
+        {KZ_CORRECTION_METHOD_MESH, KZ_OK, KZ_CORRECTION_METHOD_MESH},
+        {2, KZ_ERROR_INVALID_ARGUMENT, KZ_CORRECTION_METHOD_MESH},
+        {KZ_CORRECTION_METHOD_BAKED, KZ_OK, KZ_CORRECTION_METHOD_BAKED},
+        {-1, KZ_ERROR_INVALID_ARGUMENT, KZ_CORRECTION_METHOD_BAKED},
+    };
+    EXPECT_EQ(context->correctionMethod, KZ_CORRECTION_METHOD_BAKED);
+    for (const auto& c : cases) {
+        EXPECT_EQ(kzSetCorrectionMethodVulkan(context, kzCorrectionMethod(c.method)), c.result) << c.method;
+        EXPECT_EQ(context->correctionMethod, c.after) << c.method;
+    }
+    EXPECT_EQ(error(), "Unknown correction method -1");
+    EXPECT_EQ(kzSetCorrectionMethodVulkan(nullptr, KZ_CORRECTION_METHOD_MESH), KZ_ERROR_INVALID_ARGUMENT);
+}
+
 // Every frame hook reports a channel it cannot draw, and PostDraw records
 // nothing for it.
 TEST_F(VulkanFrameHooks, ChannelsThatCannotBeDrawn)
