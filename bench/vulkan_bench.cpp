@@ -1,15 +1,24 @@
 // The Vulkan back-end's per-frame cost on lavapipe (Mesa's software
-// rasteriser), with the validation layer off:
-//  - PostDrawRecording/<points>: CPU time of one kzPostDrawVulkan call for a
-//    warp map of points x points: the uniform block update and the recording
-//    of the command buffer, which the timed loop never submits. Also the
+// rasteriser), with the validation layer off. <method> is 0 for the baked
+// correction table, 1 for the correction mesh drawn every frame.
+//  - PostDrawRecording/<points>/<method>: CPU time of one kzPostDrawVulkan
+//    call for a warp map of points x points: the uniform block update and the
+//    recording of the command buffer, which the timed loop never submits
+//    (the table was baked in the warm-up, so no bake is recorded). Also the
 //    allocations made on the calling thread during the call; which modules
 //    make them is printed after the table (the library is linked statically,
 //    so its own show under this program's name);
-//  - CorrectedFrame1080p / PlainCopy1080p: a whole corrected 1920x1080 frame
-//    (PostDraw, submission, wait) beside a plain full-screen copy of the same
-//    scene image into the same target (recording, submission, wait); their
-//    ratio is printed after the table. The copy is a textured draw of one
+//  - CorrectedFrame1080p/<points>/<method> / PlainCopy1080p: a whole
+//    corrected 1920x1080 frame (PostDraw, submission, wait) for a 64x64-point
+//    and a per-pixel (1920x1080-point) warp map, beside a plain full-screen
+//    copy of the same scene image into the same target (recording,
+//    submission, wait); their ratios are printed after the table;
+//  - RebakedFrame1080p/<points>: a baked frame whose pass weight changes
+//    every frame, so that every frame bakes the table again first;
+//  - PerPixelSetUp: kzSetActiveChannelVulkan of a static channel with the
+//    per-pixel warp map and four 1920x1080 masks on a fresh context: time,
+//    and the growth of the process's peak resident memory (VmHWM, reset
+//    before each set-up) in MB. The copy is a textured draw of one
 //    triangle covering the target, sampling the scene with the same filter,
 //    in a render pass like the correction's: a blit or image copy would skip
 //    the rasteriser and the fragment shading that every drawn frame pays for,
@@ -22,10 +31,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -66,6 +78,7 @@ void check(VkResult result, const char* call)
 // warp map and 1920x1080 masks for the full frame.
 
 constexpr unsigned kFullChannel = 1080;
+constexpr unsigned kPerPixelChannel = 1920;  // 1920x1080-point warp map, 1920x1080 masks
 constexpr uint32_t kSmallSide = 64;
 constexpr uint32_t kFullWidth = 1920;
 constexpr uint32_t kFullHeight = 1080;
@@ -258,7 +271,9 @@ public:
             configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
                               channel(kWarpPoints, "warp64.csv", "small.png") +
                                   channel(2, "warp2.csv", "small.png") +
-                                  channel(kFullChannel, "warp64.csv", "full.png")));
+                                  channel(kFullChannel, "warp64.csv", "full.png") +
+                                  channel(kPerPixelChannel, "warp-per-pixel.csv", "full.png")));
+        configuration = config;
         if (kzCreateContextVulkan(&context, device->physicalDevice(), device->device(), device->queue(),
                                   device->commandPool(), kFormat) != KZ_OK ||
             kzLoadConfigurationFromFileVulkan(context, config.c_str()) != KZ_OK)
@@ -290,12 +305,25 @@ public:
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 
-    // Makes `channel` active with the one scene image for `target` and draws
-    // it a few times, so that the driver is warmed up before anything is
-    // timed. False if a call fails or the centre of the target stays black.
-    bool prepare(unsigned channel, headless::VulkanTarget& target, const headless::VulkanSceneImage& scene)
+    // The per-pixel warp map is written on first use: it is 100 MB of text.
+    void writePerPixelWarpMap()
     {
-        if (kzSetActiveChannelVulkan(context, channel, {scene.view()}, target.width(), target.height()) != KZ_OK)
+        if (!perPixelWritten)
+            dir->write("warp-per-pixel.csv", warpMapText(kFullWidth, kFullHeight, warpLookup));
+        perPixelWritten = true;
+    }
+
+    // Makes `channel` active with the one scene image for `target` and draws
+    // it a few times with `method`, so that the driver is warmed up (and the
+    // table baked) before anything is timed. False if a call fails or the
+    // centre of the target stays black.
+    bool prepare(unsigned channel, headless::VulkanTarget& target, const headless::VulkanSceneImage& scene,
+                 kzCorrectionMethod method = KZ_CORRECTION_METHOD_BAKED)
+    {
+        if (channel == kPerPixelChannel)
+            writePerPixelWarpMap();
+        if (kzSetCorrectionMethodVulkan(context, method) != KZ_OK ||
+            kzSetActiveChannelVulkan(context, channel, {scene.view()}, target.width(), target.height()) != KZ_OK)
             return false;
         for (int i = 0; i < 3; ++i) {
             if (!drawFrame(target))
@@ -329,6 +357,8 @@ public:
     std::unique_ptr<headless::VulkanSceneImage> smallScene;
     std::unique_ptr<headless::VulkanSceneImage> fullScene;
     std::unique_ptr<PlainCopy> copy;
+    std::string configuration;
+    bool perPixelWritten = false;
 
 private:
     static std::unique_ptr<Scene> instance;
@@ -343,7 +373,8 @@ std::unique_ptr<Scene> Scene::instance;
 void PostDrawRecording(benchmark::State& state)
 {
     Scene& scene = Scene::get();
-    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, *scene.smallScene)) {
+    if (!scene.prepare(unsigned(state.range(0)), *scene.smallTarget, *scene.smallScene,
+                       kzCorrectionMethod(state.range(1)))) {
         state.SkipWithError("channel set-up or warm-up draw failed");
         return;
     }
@@ -364,19 +395,110 @@ void PostDrawRecording(benchmark::State& state)
     state.counters["new/call"] = double(counts.news) / calls;
     state.counters["malloc/call"] = double(counts.mallocs) / calls;
 }
-BENCHMARK(PostDrawRecording)->Arg(2)->Arg(kWarpPoints)->Unit(benchmark::kNanosecond);
+BENCHMARK(PostDrawRecording)->ArgsProduct({{2, kWarpPoints}, {0, 1}})->Unit(benchmark::kNanosecond);
+
+unsigned fullChannel(int64_t points)
+{
+    return points == kWarpPoints ? kFullChannel : kPerPixelChannel;
+}
 
 void CorrectedFrame1080p(benchmark::State& state)
 {
     Scene& scene = Scene::get();
-    if (!scene.prepare(kFullChannel, *scene.fullTarget, *scene.fullScene)) {
+    if (!scene.prepare(fullChannel(state.range(0)), *scene.fullTarget, *scene.fullScene,
+                       kzCorrectionMethod(state.range(1)))) {
         state.SkipWithError("channel set-up or warm-up draw failed");
         return;
     }
     for (auto _ : state)
         scene.drawFrame(*scene.fullTarget);
 }
-BENCHMARK(CorrectedFrame1080p)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(CorrectedFrame1080p)
+    ->ArgsProduct({{kWarpPoints, kFullWidth}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Every frame changes the blend weight, so every frame bakes the table first.
+void RebakedFrame1080p(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    if (!scene.prepare(fullChannel(state.range(0)), *scene.fullTarget, *scene.fullScene)) {
+        state.SkipWithError("channel set-up or warm-up draw failed");
+        return;
+    }
+    float weight = 1.0f;
+    for (auto _ : state) {
+        weight = weight == 1.0f ? 0.9f : 1.0f;
+        kzSetCorrectionPassVulkan_1(scene.context, KZ_CORRECTION_PASS_BLENDING, weight);
+        scene.drawFrame(*scene.fullTarget);
+    }
+    kzSetCorrectionPassVulkan_1(scene.context, KZ_CORRECTION_PASS_BLENDING, 1.0f);
+}
+BENCHMARK(RebakedFrame1080p)->Arg(kWarpPoints)->Arg(kFullWidth)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The process's peak resident set (VmHWM) in kB; writing 5 to clear_refs
+// resets it to the current resident set.
+long peakResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+// Set-up of the per-pixel channel on a context of its own, so that nothing
+// of it exists before the timed call.
+void PerPixelSetUp(benchmark::State& state)
+{
+    Scene& scene = Scene::get();
+    scene.writePerPixelWarpMap();
+    headless::VulkanDevice& device = *scene.device;
+    double peakMb = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        kzContextVulkan* context = nullptr;
+        if (kzCreateContextVulkan(&context, device.physicalDevice(), device.device(), device.queue(),
+                                  device.commandPool(), kFormat) != KZ_OK ||
+            kzLoadConfigurationFromFileVulkan(context, scene.configuration.c_str()) != KZ_OK) {
+            state.SkipWithError("cannot create the correction context");
+            return;
+        }
+        resetPeakResident();
+        const long before = residentKb();
+        state.ResumeTiming();
+        const kzResult result = kzSetActiveChannelVulkan(context, kPerPixelChannel, {scene.fullScene->view()},
+                                                         kFullWidth, kFullHeight);
+        state.PauseTiming();
+        peakMb = std::max(peakMb, double(peakResidentKb() - before) / 1024.0);
+        kzDestroyContextVulkan(context);
+        state.ResumeTiming();
+        if (result != KZ_OK) {
+            state.SkipWithError("per-pixel set-up failed");
+            return;
+        }
+    }
+    state.counters["peak+MB"] = peakMb;
+}
+BENCHMARK(PerPixelSetUp)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void PlainCopy1080p(benchmark::State& state)
 {

@@ -122,6 +122,7 @@ BuildOutcome buildStatic(kzContextVulkan* context, const kzConfigurationData& co
         kzSetErrorText(context, kzErrorLimitVulkan, "Failed to create warp mesh");
         return {KZ_ERROR_VULKAN, false};
     }
+    data.warpMesh.release();  // the buffers hold all that is drawn from it
     buildImageObjects(context, data);
     prepareTable(context, data);
     return {KZ_OK, true};

@@ -40,10 +40,10 @@ bool hasPointArrays(const kzMesh* mesh)
 
 // A static mesh draws each point where the warp map puts it and samples the
 // scene at the point's texture coordinate.
-void fillStaticVertices(const kzMesh& mesh, std::vector<kzVulkanCorrectionVertex>& vertices)
+void writeStaticVertices(const kzMesh& mesh, kzVulkanCorrectionVertex* vertices)
 {
-    vertices.resize(pointCount(mesh));
-    for (size_t i = 0; i < vertices.size(); ++i) {
+    const size_t count = pointCount(mesh);
+    for (size_t i = 0; i < count; ++i) {
         kzVulkanCorrectionVertex& vertex = vertices[i];
         const kzVec3f position = mesh.vertices[i];
         store(vertex.position, position);
@@ -57,11 +57,10 @@ void fillStaticVertices(const kzMesh& mesh, std::vector<kzVulkanCorrectionVertex
 
 // A dynamic mesh places each screen point at its texture coordinate on the
 // output; the scene lookup is computed per frame from the surface point.
-void fillDynamicVertices(const kzMesh& mesh, bool flipVerticesY,
-                         std::vector<kzVulkanCorrectionVertex>& vertices)
+void writeDynamicVertices(const kzMesh& mesh, bool flipVerticesY, kzVulkanCorrectionVertex* vertices)
 {
-    vertices.resize(pointCount(mesh));
-    for (size_t i = 0; i < vertices.size(); ++i) {
+    const size_t count = pointCount(mesh);
+    for (size_t i = 0; i < count; ++i) {
         kzVulkanCorrectionVertex& vertex = vertices[i];
         const kzVec2f uv = mesh.texcoords[i];
         const float v = flipVerticesY ? 1.0f - uv.y : uv.y;
@@ -74,59 +73,90 @@ void fillDynamicVertices(const kzMesh& mesh, bool flipVerticesY,
     }
 }
 
-// 16-bit indices while every vertex fits them, 32-bit beyond.
-void fillIndices(const kzMesh& mesh, kzVulkanCorrectionMesh& cmesh)
+constexpr uint32_t kHostWritable = VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT;
+
+// Whether the device has memory that is device-local and host-visible at
+// once (all of it on an integrated or software device): buffers there are
+// filled where they lie, without a staging copy.
+bool hasWritableDeviceMemory(kzContextVulkan* context)
 {
-    if (pointCount(mesh) <= kzVulkanMaxShortIndexedVertices)
-        grid::appendTriangleIndices(mesh.width, mesh.height, cmesh.indices);
-    else
-        grid::appendTriangleIndices(mesh.width, mesh.height, cmesh.indices32);
+    VkPhysicalDeviceMemoryProperties properties{};
+    vkGetPhysicalDeviceMemoryProperties(context->physicalDevice, &properties);
+    const uint32_t wanted = VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT | kHostWritable;
+    for (uint32_t i = 0; i < properties.memoryTypeCount && i < VK_MAX_MEMORY_TYPES; ++i) {
+        if ((properties.memoryTypes[i].propertyFlags & wanted) == wanted)
+            return true;
+    }
+    return false;
 }
 
-// Copies `size` bytes into a new device-local buffer through a staging buffer.
-void uploadDeviceLocal(kzContextVulkan* context, const void* bytes, VkDeviceSize size,
-                       VkBufferUsageFlags usage, VkBuffer& buffer, VkDeviceMemory& memory)
+// Maps the first `size` bytes of `memory`, lets `fill` write them and unmaps them.
+template <typename Fill>
+void fillMapped(kzContextVulkan* context, VkDeviceMemory memory, VkDeviceSize size, Fill fill)
 {
+    void* mapped = nullptr;
+    if (vkMapMemory(context->device, memory, 0, size, 0, &mapped) != VK_SUCCESS)
+        throw std::runtime_error("failed to map buffer memory!");
+    fill(mapped);
+    vkUnmapMemory(context->device, memory);
+}
+
+// A buffer of `size` bytes that `fill` writes once. The bytes are written
+// straight into the buffer's memory where the device allows, else into a
+// staging buffer copied on the queue; no other copy is made either way.
+template <typename Fill>
+void createFilledBuffer(kzContextVulkan* context, VkDeviceSize size, VkBufferUsageFlags usage, VkBuffer& buffer,
+                        VkDeviceMemory& memory, Fill fill)
+{
+    if (hasWritableDeviceMemory(context)) {
+        kzVulkanCreateBuffer(context, size, usage, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT | kHostWritable, buffer,
+                             memory);
+        fillMapped(context, memory, size, fill);
+        return;
+    }
     struct Staging {
         kzContextVulkan* context;
         VkBuffer buffer = VK_NULL_HANDLE;
         VkDeviceMemory memory = VK_NULL_HANDLE;
         ~Staging() { kzVulkanDestroyBuffer(context, buffer, memory); }
     } staging{context};
-    kzVulkanCreateBuffer(context, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT,
-                         VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT,
-                         staging.buffer, staging.memory);
-    void* mapped = nullptr;
-    if (vkMapMemory(context->device, staging.memory, 0, size, 0, &mapped) != VK_SUCCESS)
-        throw std::runtime_error("failed to map staging buffer memory!");
-    std::memcpy(mapped, bytes, size_t(size));
-    vkUnmapMemory(context->device, staging.memory);
+    kzVulkanCreateBuffer(context, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, kHostWritable, staging.buffer,
+                         staging.memory);
+    fillMapped(context, staging.memory, size, fill);
     kzVulkanCreateBuffer(context, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT | usage,
                          VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, buffer, memory);
     kzVulkanCopyBuffer(context, staging.buffer, buffer, size);
 }
 
-template <typename Element>
-void uploadVector(kzContextVulkan* context, const std::vector<Element>& elements,
-                  VkBufferUsageFlags usage, VkBuffer& buffer, VkDeviceMemory& memory)
+// Vertex buffer from `writeVertices`, then the grid's triangle list with
+// 16-bit indices while every vertex fits them, 32-bit beyond. A zero-sized
+// buffer is not valid: nothing to draw means no buffer. On a Vulkan failure
+// the mesh is released before the exception goes on.
+template <typename WriteVertices>
+void buildMesh(kzContextVulkan* context, const kzMesh& mesh, kzVulkanCorrectionMesh& cmesh,
+               WriteVertices writeVertices)
 {
-    // A zero-sized buffer is not valid: nothing to draw means no buffer.
-    if (!elements.empty())
-        uploadDeviceLocal(context, elements.data(), elements.size() * sizeof(Element), usage, buffer,
-                          memory);
-}
-
-// Uploads the CPU copies; on a Vulkan failure the mesh is released before the
-// exception goes on.
-void uploadMesh(kzContextVulkan* context, kzVulkanCorrectionMesh& cmesh)
-{
+    const size_t points = pointCount(mesh);
+    const uint64_t indices = grid::triangleIndexCount(mesh.width, mesh.height);
+    const bool shortIndices = points <= kzVulkanMaxShortIndexedVertices;
     try {
-        uploadVector(context, cmesh.vertices, VK_BUFFER_USAGE_VERTEX_BUFFER_BIT, cmesh.vertexBuffer,
-                     cmesh.vertexBufferMemory);
-        uploadVector(context, cmesh.indices, VK_BUFFER_USAGE_INDEX_BUFFER_BIT, cmesh.indexBuffer,
-                     cmesh.indexBufferMemory);
-        uploadVector(context, cmesh.indices32, VK_BUFFER_USAGE_INDEX_BUFFER_BIT, cmesh.indexBuffer,
-                     cmesh.indexBufferMemory);
+        if (points > 0)
+            createFilledBuffer(context, points * sizeof(kzVulkanCorrectionVertex), VK_BUFFER_USAGE_VERTEX_BUFFER_BIT,
+                               cmesh.vertexBuffer, cmesh.vertexBufferMemory, [&](void* bytes) {
+                                   writeVertices(static_cast<kzVulkanCorrectionVertex*>(bytes));
+                               });
+        cmesh.vertexCount = uint32_t(points);
+        if (indices > 0)
+            createFilledBuffer(context, indices * (shortIndices ? sizeof(uint16_t) : sizeof(uint32_t)),
+                               VK_BUFFER_USAGE_INDEX_BUFFER_BIT, cmesh.indexBuffer, cmesh.indexBufferMemory,
+                               [&](void* bytes) {
+                                   if (shortIndices)
+                                       grid::writeTriangleIndices(mesh.width, mesh.height, static_cast<uint16_t*>(bytes));
+                                   else
+                                       grid::writeTriangleIndices(mesh.width, mesh.height, static_cast<uint32_t*>(bytes));
+                               });
+        cmesh.indexCount = uint32_t(indices);
+        cmesh.indexType = shortIndices ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
     } catch (...) {
         kzVulkanFreeCorrectionMesh(context, &cmesh);
         throw;
@@ -139,9 +169,7 @@ bool kzVulkanCreateCorrectionMesh(kzContextVulkan* context, kzMesh* mesh, kzVulk
 {
     if (!context || !hasPointArrays(mesh))
         return false;
-    fillStaticVertices(*mesh, cmesh.vertices);
-    fillIndices(*mesh, cmesh);
-    uploadMesh(context, cmesh);
+    buildMesh(context, *mesh, cmesh, [&](kzVulkanCorrectionVertex* vertices) { writeStaticVertices(*mesh, vertices); });
     return true;
 }
 
@@ -150,9 +178,9 @@ bool kzVulkanCreateDynamicCorrectionMesh(kzContextVulkan* context, kzMesh* mesh,
 {
     if (!context || !hasPointArrays(mesh))
         return false;
-    fillDynamicVertices(*mesh, context->flipWarpmeshVerticesY, cmesh.vertices);
-    fillIndices(*mesh, cmesh);
-    uploadMesh(context, cmesh);
+    const bool flip = context->flipWarpmeshVerticesY;
+    buildMesh(context, *mesh, cmesh,
+              [&](kzVulkanCorrectionVertex* vertices) { writeDynamicVertices(*mesh, flip, vertices); });
     return true;
 }
 

@@ -38,10 +38,10 @@ void kzVulkanRecordBake(kzContextVulkan* context, kzCorrectionDataVulkan& data, 
         vkCmdSetScissor(commands, 0, 1, &scissor);
         const VkDeviceSize offset = 0;
         vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
-        vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType());
+        vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType);
         vkCmdBindDescriptorSets(commands, VK_PIPELINE_BIND_POINT_GRAPHICS, context->staticPipelineLayout, 0, 1,
                                 &data.descriptorSets[imageIndex], 0, nullptr);
-        vkCmdDrawIndexed(commands, mesh.indexCount(), 1, 0, 0, 0);
+        vkCmdDrawIndexed(commands, mesh.indexCount, 1, 0, 0, 0);
     }
     vkCmdEndRenderPass(commands);
 }

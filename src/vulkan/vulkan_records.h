@@ -49,26 +49,17 @@ static_assert(offsetof(kzVulkanCorrectionVertex, texcoord_warped) == 12 &&
 // Meshes up to this many vertices are indexed with 16 bits, larger ones with 32.
 constexpr size_t kzVulkanMaxShortIndexedVertices = 65536;
 
-// Device-local vertex and index buffers with CPU copies of their contents. A
-// grid of one row or one column has vertices but no triangles and therefore
-// no index buffer.
+// Vertex and index buffers of a correction mesh, filled once at set-up; no
+// CPU copy is kept. A grid of one row or one column has vertices but no
+// triangles and therefore no index buffer.
 struct kzVulkanCorrectionMesh {
     VkBuffer vertexBuffer = VK_NULL_HANDLE;
     VkDeviceMemory vertexBufferMemory = VK_NULL_HANDLE;
     VkBuffer indexBuffer = VK_NULL_HANDLE;
     VkDeviceMemory indexBufferMemory = VK_NULL_HANDLE;
-    std::vector<kzVulkanCorrectionVertex> vertices;
-    std::vector<uint16_t> indices;    // meshes of at most 65536 vertices
-    std::vector<uint32_t> indices32;  // larger meshes
-
-    VkIndexType indexType() const
-    {
-        return indices32.empty() ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
-    }
-    uint32_t indexCount() const
-    {
-        return uint32_t(indices32.empty() ? indices.size() : indices32.size());
-    }
+    uint32_t vertexCount = 0;
+    uint32_t indexCount = 0;
+    VkIndexType indexType = VK_INDEX_TYPE_UINT16;  // 32 bits beyond 65536 vertices
 };
 
 // What a static channel's correction table was last baked with; any change
@@ -130,7 +121,7 @@ struct kzCorrectionDataVulkan : kzChannelPasses {
     kzVulkanTexture directionalShadingTexture;
     kzVulkanCorrectionMesh cmesh;
     kzVulkanCorrectionTable table;  // static channels, when it could be made
-    kzMesh warpMesh;        // static channels
+    kzMesh warpMesh;        // static channels, until the mesh buffers are filled
     kzMesh screenShape;     // dynamic channels
     kzTargetRect targetRect{};  // dynamic channels
     bool hasTargetRect = false;

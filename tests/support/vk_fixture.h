@@ -50,4 +50,18 @@ private:
     kzContextVulkan* ownContext_ = nullptr;
 };
 
+// The first `count` elements of buffer memory the library filled and left
+// host-visible (its correction meshes on lavapipe), read through a mapping.
+template <typename Element>
+std::vector<Element> mappedElements(VkDevice device, VkDeviceMemory memory, size_t count)
+{
+    void* mapped = nullptr;
+    if (memory == VK_NULL_HANDLE || count == 0 || vkMapMemory(device, memory, 0, VK_WHOLE_SIZE, 0, &mapped) != VK_SUCCESS)
+        return {};
+    const auto* first = static_cast<const Element*>(mapped);
+    std::vector<Element> elements(first, first + count);
+    vkUnmapMemory(device, memory);
+    return elements;
+}
+
 }  // namespace dovav::test

@@ -176,8 +176,8 @@ TEST_F(VulkanChannelSetup, StaticChannelBuildsEverything)
                                            &data->blacklevelTexture, &data->directionalShadingTexture}) {
         EXPECT_NE(texture->view, VK_NULL_HANDLE);
     }
-    EXPECT_EQ(data->cmesh.vertices.size(), 9u);
-    EXPECT_EQ(data->cmesh.indices.size(), 24u);
+    EXPECT_EQ(data->cmesh.vertexCount, 9u);
+    EXPECT_EQ(data->cmesh.indexCount, 24u);
     EXPECT_NE(data->cmesh.indexBuffer, VK_NULL_HANDLE);
     // One uniform block, descriptor set and command buffer per image view.
     EXPECT_EQ(data->imageViews, imageViews);
@@ -336,15 +336,18 @@ TEST_F(VulkanChannelSetup, StaticVerticesFollowTheWarpMap)
     for (bool flipped : {false, true}) {
         SCOPED_TRACE(flipped);
         const kzVulkanCorrectionMesh& mesh = record(flipped ? 2 : 1)->cmesh;
-        EXPECT_EQ(mesh.indices, (std::vector<uint16_t>{0, 1, 2, 1, 3, 2}));
-        EXPECT_TRUE(mesh.indices32.empty());
-        ASSERT_EQ(mesh.vertices.size(), 4u);
+        EXPECT_EQ(mappedElements<uint16_t>(context->device, mesh.indexBufferMemory, mesh.indexCount),
+                  (std::vector<uint16_t>{0, 1, 2, 1, 3, 2}));
+        EXPECT_EQ(mesh.indexType, VK_INDEX_TYPE_UINT16);
+        ASSERT_EQ(mesh.vertexCount, 4u);
+        const std::vector<kzVulkanCorrectionVertex> vertices =
+            mappedElements<kzVulkanCorrectionVertex>(context->device, mesh.vertexBufferMemory, mesh.vertexCount);
         for (size_t i = 0; i < 4; ++i) {
             const float x = float(i % 2), row = float(i / 2);
             const float y = flipped ? 1.0f - row : row;
             const float v = flipped ? 1.0f - (0.125f + 0.75f * row) : 0.125f + 0.75f * row;
             // position, warped and unwarped texture coordinates, normal, tangent, surface point
-            EXPECT_EQ(floatsOf(mesh.vertices[i]),
+            EXPECT_EQ(floatsOf(vertices[i]),
                       (std::vector<float>{x, y, 0, 0.25f + 0.5f * x, v, x, y, 0, 0, 0, 0, 0, 0, x, y, 0}))
                 << "vertex " << i;
         }
@@ -367,12 +370,15 @@ TEST_F(VulkanChannelSetup, DynamicVerticesFollowTheScreenShape)
         kzSetFlipWarpmeshTexcoordsVVulkan(context, c.flipTexcoordsV);
         ASSERT_EQ(activate(c.channel), KZ_OK);
         const kzVulkanCorrectionMesh& mesh = record(c.channel)->cmesh;
-        EXPECT_EQ(mesh.indices, (std::vector<uint16_t>{0, 1, 3, 1, 4, 3, 1, 2, 4, 2, 5, 4}));
-        ASSERT_EQ(mesh.vertices.size(), 6u);
+        EXPECT_EQ(mappedElements<uint16_t>(context->device, mesh.indexBufferMemory, mesh.indexCount),
+                  (std::vector<uint16_t>{0, 1, 3, 1, 4, 3, 1, 2, 4, 2, 5, 4}));
+        ASSERT_EQ(mesh.vertexCount, 6u);
+        const std::vector<kzVulkanCorrectionVertex> vertices =
+            mappedElements<kzVulkanCorrectionVertex>(context->device, mesh.vertexBufferMemory, mesh.vertexCount);
         for (uint32_t i = 0; i < 6; ++i) {
             const ShapePoint p = shapePoint(i % 3, i / 3);
             const float u = p.texcoord.x, v = p.texcoord.y, y = c.flipVerticesY ? 1.0f - v : v;
-            EXPECT_EQ(floatsOf(mesh.vertices[i]),
+            EXPECT_EQ(floatsOf(vertices[i]),
                       (std::vector<float>{u, y, 0, u, v, u, y, p.normal.x, p.normal.y, p.normal.z, p.tangent.x,
                                           p.tangent.y, p.tangent.z, p.position.x, p.position.y, p.position.z}))
                 << "vertex " << i;
@@ -395,14 +401,18 @@ TEST_F(VulkanChannelSetup, IndexWidthFollowsTheVertexCount)
         ASSERT_EQ(activate(c.width, views(1, 70)), KZ_OK);
         const kzVulkanCorrectionMesh& mesh = record(c.width)->cmesh;
         const uint32_t last = c.width * c.height - 1;
-        EXPECT_EQ(mesh.indexType(), c.type);
-        EXPECT_EQ(mesh.vertices.size(), size_t(last) + 1);
-        EXPECT_EQ(mesh.indices.empty(), c.type == VK_INDEX_TYPE_UINT32);
-        EXPECT_EQ(mesh.indices32.empty(), c.type == VK_INDEX_TYPE_UINT16);
-        std::vector<uint32_t> indices(mesh.indices.begin(), mesh.indices.end());
-        indices.insert(indices.end(), mesh.indices32.begin(), mesh.indices32.end());
+        EXPECT_EQ(mesh.indexType, c.type);
+        EXPECT_EQ(mesh.vertexCount, last + 1);
+        std::vector<uint32_t> indices;
+        if (c.type == VK_INDEX_TYPE_UINT16) {
+            const std::vector<uint16_t> shorts =
+                mappedElements<uint16_t>(context->device, mesh.indexBufferMemory, mesh.indexCount);
+            indices.assign(shorts.begin(), shorts.end());
+        } else {
+            indices = mappedElements<uint32_t>(context->device, mesh.indexBufferMemory, mesh.indexCount);
+        }
         ASSERT_EQ(indices.size(), 6 * size_t(c.width - 1) * size_t(c.height - 1));
-        EXPECT_EQ(mesh.indexCount(), indices.size());
+        EXPECT_EQ(mesh.indexCount, indices.size());
         EXPECT_EQ(*std::max_element(indices.begin(), indices.end()), last);
         const uint32_t above = last - c.width;
         EXPECT_EQ(std::vector<uint32_t>(indices.end() - 6, indices.end()),
@@ -428,9 +438,9 @@ TEST_F(VulkanChannelSetup, SingleRowOrColumnOnlyClears)
         SCOPED_TRACE(channel);
         ASSERT_EQ(activate(channel, views(1, 255)), KZ_OK);
         const kzVulkanCorrectionMesh& mesh = record(channel)->cmesh;
-        EXPECT_EQ(mesh.vertices.size(), 3u);
+        EXPECT_EQ(mesh.vertexCount, 3u);
         EXPECT_NE(mesh.vertexBuffer, VK_NULL_HANDLE);
-        EXPECT_EQ(mesh.indexCount(), 0u);
+        EXPECT_EQ(mesh.indexCount, 0u);
         EXPECT_EQ(mesh.indexBuffer, VK_NULL_HANDLE);
         EXPECT_EQ(mesh.indexBufferMemory, VK_NULL_HANDLE);
         std::vector<uint8_t> black;
@@ -509,7 +519,7 @@ TEST_F(VulkanChannelSetup, RecordsAreRebuiltForANewConfiguration)
         EXPECT_EQ(data.correctionType, c.type);
         EXPECT_NE(data.camera, nullptr);
         EXPECT_TRUE(data.hasImageObjects());
-        EXPECT_EQ(data.cmesh.vertices.size(), c.vertices);
+        EXPECT_EQ(data.cmesh.vertexCount, c.vertices);
         draw(1);
     }
 }
