@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -40,18 +41,12 @@ bool hasPointArrays(const kzMesh* mesh)
 
 // A static mesh draws each point where the warp map puts it and samples the
 // scene at the point's texture coordinate.
-void writeStaticVertices(const kzMesh& mesh, kzVulkanCorrectionVertex* vertices)
+void writeStaticVertices(const kzMesh& mesh, kzVulkanStaticVertex* vertices)
 {
     const size_t count = pointCount(mesh);
     for (size_t i = 0; i < count; ++i) {
-        kzVulkanCorrectionVertex& vertex = vertices[i];
-        const kzVec3f position = mesh.vertices[i];
-        store(vertex.position, position);
-        store(vertex.texcoord_warped, mesh.texcoords[i].x, mesh.texcoords[i].y);
-        store(vertex.texcoord_unwarped, position.x, position.y);
-        store(vertex.normal, elementOr0(mesh.normals, i));
-        store(vertex.tangent, elementOr0(mesh.tangents, i));
-        store(vertex.position1, position);
+        store(vertices[i].position, mesh.vertices[i].x, mesh.vertices[i].y);
+        store(vertices[i].texcoord_warped, mesh.texcoords[i].x, mesh.texcoords[i].y);
     }
 }
 
@@ -128,35 +123,46 @@ void createFilledBuffer(kzContextVulkan* context, VkDeviceSize size, VkBufferUsa
     kzVulkanCopyBuffer(context, staging.buffer, buffer, size);
 }
 
-// Vertex buffer from `writeVertices`, then the grid's triangle list with
-// 16-bit indices while every vertex fits them, 32-bit beyond. A zero-sized
-// buffer is not valid: nothing to draw means no buffer. On a Vulkan failure
-// the mesh is released before the exception goes on.
-template <typename WriteVertices>
+// The grid's bands: as many rows of cells as keep a band's vertices within
+// 16-bit indices, or the whole grid with 32-bit indices when not even two rows
+// fit.
+void planBands(const kzMesh& mesh, kzVulkanCorrectionMesh& cmesh)
+{
+    cmesh.columns = mesh.width;
+    cmesh.cellRows = grid::triangleIndexCount(mesh.width, mesh.height) > 0 ? mesh.height - 1 : 0;
+    const size_t rowsInShortRange = kzVulkanMaxShortIndexedVertices / std::max<size_t>(mesh.width, 1);
+    const bool shortIndices = rowsInShortRange >= 2;
+    cmesh.bandRows = shortIndices ? std::min<uint32_t>(cmesh.cellRows, uint32_t(rowsInShortRange - 1)) : cmesh.cellRows;
+    cmesh.indexType = shortIndices ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
+    cmesh.indexCount = uint32_t(grid::triangleIndexCount(mesh.width, cmesh.bandRows + 1));
+}
+
+// Vertex buffer from `writeVertices`, then the index list of one band. A
+// zero-sized buffer is not valid: nothing to draw means no buffer. On a
+// Vulkan failure the mesh is released before the exception goes on.
+template <typename Vertex, typename WriteVertices>
 void buildMesh(kzContextVulkan* context, const kzMesh& mesh, kzVulkanCorrectionMesh& cmesh,
                WriteVertices writeVertices)
 {
     const size_t points = pointCount(mesh);
-    const uint64_t indices = grid::triangleIndexCount(mesh.width, mesh.height);
-    const bool shortIndices = points <= kzVulkanMaxShortIndexedVertices;
+    planBands(mesh, cmesh);
+    const bool shortIndices = cmesh.indexType == VK_INDEX_TYPE_UINT16;
     try {
         if (points > 0)
-            createFilledBuffer(context, points * sizeof(kzVulkanCorrectionVertex), VK_BUFFER_USAGE_VERTEX_BUFFER_BIT,
-                               cmesh.vertexBuffer, cmesh.vertexBufferMemory, [&](void* bytes) {
-                                   writeVertices(static_cast<kzVulkanCorrectionVertex*>(bytes));
-                               });
+            createFilledBuffer(context, points * sizeof(Vertex), VK_BUFFER_USAGE_VERTEX_BUFFER_BIT, cmesh.vertexBuffer,
+                               cmesh.vertexBufferMemory,
+                               [&](void* bytes) { writeVertices(static_cast<Vertex*>(bytes)); });
         cmesh.vertexCount = uint32_t(points);
-        if (indices > 0)
-            createFilledBuffer(context, indices * (shortIndices ? sizeof(uint16_t) : sizeof(uint32_t)),
+        if (cmesh.indexCount > 0)
+            createFilledBuffer(context, cmesh.indexCount * (shortIndices ? sizeof(uint16_t) : sizeof(uint32_t)),
                                VK_BUFFER_USAGE_INDEX_BUFFER_BIT, cmesh.indexBuffer, cmesh.indexBufferMemory,
                                [&](void* bytes) {
+                                   const uint32_t rows = cmesh.bandRows + 1;
                                    if (shortIndices)
-                                       grid::writeTriangleIndices(mesh.width, mesh.height, static_cast<uint16_t*>(bytes));
+                                       grid::writeTriangleIndices(mesh.width, rows, static_cast<uint16_t*>(bytes));
                                    else
-                                       grid::writeTriangleIndices(mesh.width, mesh.height, static_cast<uint32_t*>(bytes));
+                                       grid::writeTriangleIndices(mesh.width, rows, static_cast<uint32_t*>(bytes));
                                });
-        cmesh.indexCount = uint32_t(indices);
-        cmesh.indexType = shortIndices ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
     } catch (...) {
         kzVulkanFreeCorrectionMesh(context, &cmesh);
         throw;
@@ -169,7 +175,8 @@ bool kzVulkanCreateCorrectionMesh(kzContextVulkan* context, kzMesh* mesh, kzVulk
 {
     if (!context || !hasPointArrays(mesh))
         return false;
-    buildMesh(context, *mesh, cmesh, [&](kzVulkanCorrectionVertex* vertices) { writeStaticVertices(*mesh, vertices); });
+    buildMesh<kzVulkanStaticVertex>(context, *mesh, cmesh,
+                                    [&](kzVulkanStaticVertex* vertices) { writeStaticVertices(*mesh, vertices); });
     return true;
 }
 
@@ -179,9 +186,23 @@ bool kzVulkanCreateDynamicCorrectionMesh(kzContextVulkan* context, kzMesh* mesh,
     if (!context || !hasPointArrays(mesh))
         return false;
     const bool flip = context->flipWarpmeshVerticesY;
-    buildMesh(context, *mesh, cmesh,
-              [&](kzVulkanCorrectionVertex* vertices) { writeDynamicVertices(*mesh, flip, vertices); });
+    buildMesh<kzVulkanCorrectionVertex>(
+        context, *mesh, cmesh, [&](kzVulkanCorrectionVertex* vertices) { writeDynamicVertices(*mesh, flip, vertices); });
     return true;
+}
+
+void kzVulkanDrawCorrectionMesh(const kzVulkanCorrectionMesh& mesh, VkCommandBuffer commands)
+{
+    if (mesh.indexBuffer == VK_NULL_HANDLE)
+        return;
+    const VkDeviceSize offset = 0;
+    vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
+    vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType);
+    const uint32_t indicesPerRow = 6 * (mesh.columns - 1);
+    for (uint32_t first = 0; first < mesh.cellRows; first += mesh.bandRows) {
+        const uint32_t rows = std::min(mesh.bandRows, mesh.cellRows - first);
+        vkCmdDrawIndexed(commands, indicesPerRow * rows, 1, 0, int32_t(first * mesh.columns), 0);
+    }
 }
 
 void kzVulkanFreeCorrectionMesh(kzContextVulkan* context, kzVulkanCorrectionMesh* cmesh)

@@ -42,7 +42,7 @@ bool createFlatPipeline(kzContextVulkan* context, const kzCorrectionDataVulkan& 
     description.fragmentProgram = kzShaderCorrectionFlatVulkan_450_frag;
     description.fragmentProgramSize = kzShaderCorrectionFlatVulkan_450_frag_size;
     description.fragmentConstants = &constants;
-    description.meshVertices = false;
+    description.vertexInput = kzVulkanVertexInput::none;
     description.layout = context->flatPipelineLayout;
     description.renderPass = context->renderPass;
     return kzVulkanCreateGraphicsPipeline(context, description, table.pipeline);

@@ -190,13 +190,10 @@ void recordMeshDraw(kzContextVulkan* context, kzCorrectionDataVulkan& data, VkCo
         return;
     vkCmdBindPipeline(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
                       dynamic ? context->dynamicPipeline : context->staticPipeline);
-    const VkDeviceSize offset = 0;
-    vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
-    vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType);
     vkCmdBindDescriptorSets(commands, VK_PIPELINE_BIND_POINT_GRAPHICS,
                             dynamic ? context->dynamicPipelineLayout : context->staticPipelineLayout, 0, 1,
                             &data.descriptorSets[imageIndex], 0, nullptr);
-    vkCmdDrawIndexed(commands, mesh.indexCount, 1, 0, 0, 0);
+    kzVulkanDrawCorrectionMesh(mesh, commands);
 }
 
 }  // namespace

@@ -83,6 +83,14 @@ bool createSetLayout(kzContextVulkan* context, uint32_t samplerCount, VkDescript
     return true;
 }
 
+const VkVertexInputBindingDescription kStaticVertexBinding = {
+    0, sizeof(kzVulkanStaticVertex), VK_VERTEX_INPUT_RATE_VERTEX};
+
+const VkVertexInputAttributeDescription kStaticVertexAttributes[] = {
+    {0, 0, VK_FORMAT_R32G32_SFLOAT, offsetof(kzVulkanStaticVertex, position)},
+    {1, 0, VK_FORMAT_R32G32_SFLOAT, offsetof(kzVulkanStaticVertex, texcoord_warped)},
+};
+
 const VkVertexInputBindingDescription kVertexBinding = {
     0, sizeof(kzVulkanCorrectionVertex), VK_VERTEX_INPUT_RATE_VERTEX};
 
@@ -107,13 +115,18 @@ VkPipelineShaderStageCreateInfo shaderStage(VkShaderStageFlagBits stage, VkShade
     return info;
 }
 
-// Mesh pipelines read the correction vertex; full-screen pipelines make their
-// triangle from the vertex index and read no vertex buffer.
-VkPipelineVertexInputStateCreateInfo vertexInputState(bool meshVertices)
+// Full-screen pipelines make their triangle from the vertex index and read no
+// vertex buffer.
+VkPipelineVertexInputStateCreateInfo vertexInputState(kzVulkanVertexInput input)
 {
     VkPipelineVertexInputStateCreateInfo info{};
     info.sType = VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO;
-    if (meshVertices) {
+    if (input == kzVulkanVertexInput::staticMesh) {
+        info.vertexBindingDescriptionCount = 1;
+        info.pVertexBindingDescriptions = &kStaticVertexBinding;
+        info.vertexAttributeDescriptionCount = uint32_t(std::size(kStaticVertexAttributes));
+        info.pVertexAttributeDescriptions = kStaticVertexAttributes;
+    } else if (input == kzVulkanVertexInput::dynamicMesh) {
         info.vertexBindingDescriptionCount = 1;
         info.pVertexBindingDescriptions = &kVertexBinding;
         info.vertexAttributeDescriptionCount = uint32_t(std::size(kVertexAttributes));
@@ -289,7 +302,7 @@ bool kzVulkanCreateGraphicsPipeline(kzContextVulkan* context, const kzVulkanPipe
         shaderStage(VK_SHADER_STAGE_VERTEX_BIT, modules.vertex),
         shaderStage(VK_SHADER_STAGE_FRAGMENT_BIT, modules.fragment)};
     stages[1].pSpecializationInfo = description.fragmentConstants;
-    const VkPipelineVertexInputStateCreateInfo vertexInput = vertexInputState(description.meshVertices);
+    const VkPipelineVertexInputStateCreateInfo vertexInput = vertexInputState(description.vertexInput);
     const VkPipelineInputAssemblyStateCreateInfo inputAssembly = inputAssemblyState();
     const VkPipelineViewportStateCreateInfo viewport = viewportState();
     const VkPipelineRasterizationStateCreateInfo rasterization = rasterizationState(description.cullMode);
@@ -363,6 +376,7 @@ bool kzVulkanCreateStaticPipeline(kzContextVulkan* context)
     type.fragmentProgram = kzShaderCorrectionStaticVulkan_450_frag;
     type.fragmentProgramSize = kzShaderCorrectionStaticVulkan_450_frag_size;
     type.cullMode = VK_CULL_MODE_NONE;
+    type.vertexInput = kzVulkanVertexInput::staticMesh;
     return createPipeline(context, type, context->staticDescriptorSetLayout,
                           context->staticPipelineLayout, context->staticPipeline);
 }

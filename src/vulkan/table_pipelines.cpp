@@ -58,6 +58,7 @@ bool createBakePipeline(kzContextVulkan* context)
     description.fragmentProgram = kzShaderCorrectionBakeVulkan_450_frag;
     description.fragmentProgramSize = kzShaderCorrectionBakeVulkan_450_frag_size;
     description.cullMode = VK_CULL_MODE_NONE;
+    description.vertexInput = kzVulkanVertexInput::staticMesh;
     description.layout = context->staticPipelineLayout;
     description.renderPass = context->bakeRenderPass;
     return kzVulkanCreateGraphicsPipeline(context, description, context->bakePipeline);

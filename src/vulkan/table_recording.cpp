@@ -29,19 +29,15 @@ void kzVulkanRecordBake(kzContextVulkan* context, kzCorrectionDataVulkan& data, 
     pass.clearValueCount = 1;
     pass.pClearValues = &clear;
     vkCmdBeginRenderPass(commands, &pass, VK_SUBPASS_CONTENTS_INLINE);
-    const kzVulkanCorrectionMesh& mesh = data.cmesh;
-    if (mesh.indexBuffer != VK_NULL_HANDLE) {
+    if (data.cmesh.indexBuffer != VK_NULL_HANDLE) {
         vkCmdBindPipeline(commands, VK_PIPELINE_BIND_POINT_GRAPHICS, context->bakePipeline);
         const VkViewport viewport{0.0f, 0.0f, float(extent.width), float(extent.height), 0.0f, 1.0f};
         vkCmdSetViewport(commands, 0, 1, &viewport);
         const VkRect2D scissor{{0, 0}, extent};
         vkCmdSetScissor(commands, 0, 1, &scissor);
-        const VkDeviceSize offset = 0;
-        vkCmdBindVertexBuffers(commands, 0, 1, &mesh.vertexBuffer, &offset);
-        vkCmdBindIndexBuffer(commands, mesh.indexBuffer, 0, mesh.indexType);
         vkCmdBindDescriptorSets(commands, VK_PIPELINE_BIND_POINT_GRAPHICS, context->staticPipelineLayout, 0, 1,
                                 &data.descriptorSets[imageIndex], 0, nullptr);
-        vkCmdDrawIndexed(commands, mesh.indexCount, 1, 0, 0, 0);
+        kzVulkanDrawCorrectionMesh(data.cmesh, commands);
     }
     vkCmdEndRenderPass(commands);
 }

@@ -29,7 +29,16 @@ struct kzVulkanTexture {
     uint32_t height = 0;
 };
 
-// One vertex of a correction mesh as the correction programs read it.
+// One vertex of a static correction mesh: where the warp map puts the point on
+// the output (unit square; the masks are read there too) and where it reads
+// the scene.
+struct kzVulkanStaticVertex {
+    float position[2];
+    float texcoord_warped[2];
+};
+static_assert(sizeof(kzVulkanStaticVertex) == 16, "16-byte static vertex stride");
+
+// One vertex of a dynamic correction mesh as its programs read it.
 struct kzVulkanCorrectionVertex {
     float position[3];           // place on the output image, unit square
     float texcoord_warped[2];
@@ -46,21 +55,31 @@ static_assert(offsetof(kzVulkanCorrectionVertex, texcoord_warped) == 12 &&
                   offsetof(kzVulkanCorrectionVertex, position1) == 52,
               "vertex attribute offsets");
 
-// Meshes up to this many vertices are indexed with 16 bits, larger ones with 32.
+// 16-bit indices reach this many vertices.
 constexpr size_t kzVulkanMaxShortIndexedVertices = 65536;
 
 // Vertex and index buffers of a correction mesh, filled once at set-up; no
-// CPU copy is kept. A grid of one row or one column has vertices but no
-// triangles and therefore no index buffer.
+// CPU copy is kept. A grid is drawn in bands of `bandRows` rows of cells, one
+// indexed draw each, that share one index list: each band's vertices are
+// offset by its first row, so 16-bit indices reach grids of any height (up
+// to 32768 columns; wider ones take 32-bit indices and one band). A grid of
+// one row or one column has vertices but no triangles and therefore no index
+// buffer.
 struct kzVulkanCorrectionMesh {
     VkBuffer vertexBuffer = VK_NULL_HANDLE;
     VkDeviceMemory vertexBufferMemory = VK_NULL_HANDLE;
     VkBuffer indexBuffer = VK_NULL_HANDLE;
     VkDeviceMemory indexBufferMemory = VK_NULL_HANDLE;
     uint32_t vertexCount = 0;
-    uint32_t indexCount = 0;
-    VkIndexType indexType = VK_INDEX_TYPE_UINT16;  // 32 bits beyond 65536 vertices
+    uint32_t indexCount = 0;  // indices in the buffer: one band's
+    VkIndexType indexType = VK_INDEX_TYPE_UINT16;
+    uint32_t columns = 0;     // grid points per row
+    uint32_t cellRows = 0;    // rows of cells of the whole grid
+    uint32_t bandRows = 0;    // rows of cells per band
 };
+
+// Records the mesh's draws: its bands in order, or nothing without triangles.
+void kzVulkanDrawCorrectionMesh(const kzVulkanCorrectionMesh& mesh, VkCommandBuffer commands);
 
 // What a static channel's correction table was last baked with; any change
 // (a pass switch or weight, the mask gamma, the output size) calls for a new
@@ -214,6 +233,10 @@ void kzVulkanFreeTexture(kzContextVulkan* context, kzVulkanTexture* texture);
 // The small encoded image the context decodes into its fallback texture.
 const unsigned char* kzVulkanFallbackImage(int* length);
 
+// The vertices a pipeline reads: none (the program makes its own), or those of
+// a static or dynamic correction mesh.
+enum class kzVulkanVertexInput { none, staticMesh, dynamicMesh };
+
 // What a graphics pipeline is made from; the rest of its state is fixed:
 // triangle lists, one opaque colour attachment, dynamic viewport and scissor.
 struct kzVulkanPipelineDescription {
@@ -222,7 +245,7 @@ struct kzVulkanPipelineDescription {
     const uint32_t* fragmentProgram = nullptr;
     size_t fragmentProgramSize = 0;
     const VkSpecializationInfo* fragmentConstants = nullptr;
-    bool meshVertices = true;  // false: no vertex input, the program makes its own
+    kzVulkanVertexInput vertexInput = kzVulkanVertexInput::dynamicMesh;
     VkCullModeFlags cullMode = VK_CULL_MODE_NONE;
     VkPipelineLayout layout = VK_NULL_HANDLE;
     VkRenderPass renderPass = VK_NULL_HANDLE;
