@@ -9,13 +9,14 @@
 //
 // Lookups are fixed point with 2^21 steps per unit over [-0.5, 1.5): beyond
 // that range every filter tap reads the border whatever the scene's size, so
-// clamping there changes nothing. A step is 1/2300 of a texel of a 1920-wide
-// scene.
+// clamping there changes nothing. A step is under a thousandth of a texel of
+// a 1920-wide scene.
 //
 // Factors are 13-bit floats: the top of an fp32 value below 2 with an eight-
 // bit mantissa and exponents from 2^-31 up; 0 stands for anything smaller.
 // Rounding moves a factor by at most 2^-9 of itself, and an output gamma g
-// turns that into at most 2^-9 / g of the output value: half an 8-bit level.
+// turns that into at most 2^-9 / g of the output value: half an 8-bit level
+// for any g of 1 or more.
 // A flushed factor is below 2^-31, which even a gamma of 2.4 lifts to no more
 // than 2^-12.9 of full scale. A pixel the mesh does not cover stays all zero,
 // so it decodes to m = k = 0 and draws black.
