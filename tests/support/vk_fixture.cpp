@@ -48,10 +48,10 @@ kzContextVulkan* VulkanTest::createContext(VkFormat format)
     return context;
 }
 
-kzContextVulkan* VulkanTest::useOwnDevice()
+kzContextVulkan* VulkanTest::useOwnDevice(headless::VulkanDevice::Options options)
 {
     std::string reason;
-    ownDevice_ = headless::VulkanDevice::create(&reason);
+    ownDevice_ = headless::VulkanDevice::create(&reason, options);
     if (!ownDevice_) {
         ADD_FAILURE() << "headless Vulkan unavailable: " << reason;
         return nullptr;

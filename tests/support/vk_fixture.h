@@ -34,7 +34,7 @@ protected:
     // At the end of the test the context, the scene images and the device are
     // destroyed in turn, and whatever the library left alive on the device is
     // reported by the validation layer and fails the test.
-    kzContextVulkan* useOwnDevice();
+    kzContextVulkan* useOwnDevice(headless::VulkanDevice::Options options = {});
     // The device the test draws on: its own one after useOwnDevice, else the shared one.
     headless::VulkanDevice& gpu() { return ownDevice_ ? *ownDevice_ : *device; }
 

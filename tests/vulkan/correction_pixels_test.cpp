@@ -593,6 +593,49 @@ TEST_F(VulkanCorrectionPixels, BakedTableMatchesTheMeshForEveryPassSetting)
     RecordProperty("largest_difference", worst);
 }
 
+// Two frames in flight together, each changing a weight and so baking the
+// table again, the second while the first may still read it. Synchronization
+// validation checks the bake's writes against the same frame's reads of the
+// table (this layer version checks nothing across submissions: the wait for
+// the earlier frame's reads rests on the bake pass's dependency from fragment
+// shading); the last frame shows the last weights.
+TEST_F(VulkanCorrectionPixels, FramesInFlightBakeAndReadTheTableInOrder)
+{
+    headless::VulkanDevice::Options options;
+    options.synchronization = true;
+    kzContextVulkan* context = useOwnDevice(options);
+    ASSERT_NE(context, nullptr);
+    const std::string configuration = staticConfiguration("display.xml", Gammas{}, staticChannel());
+    std::vector<VkImageView> views;
+    for (int i = 0; i < 2; ++i) {
+        scenes.push_back(std::make_unique<headless::VulkanSceneImage>(gpu(), uint32_t(kStaticScenes[i].width),
+                                                                      uint32_t(kStaticScenes[i].height),
+                                                                      kStaticScenes[i].rgba.data()));
+        views.push_back(scenes.back()->view());
+    }
+    ASSERT_EQ(kzLoadConfigurationFromFileVulkan(context, configuration.c_str()), KZ_OK);
+    ASSERT_EQ(kzSetActiveChannelVulkan(context, 0, views, unsigned(size), unsigned(size)), KZ_OK);
+    std::unique_ptr<headless::VulkanTarget> images[2] = {
+        std::make_unique<headless::VulkanTarget>(gpu(), uint32_t(size), uint32_t(size)),
+        std::make_unique<headless::VulkanTarget>(gpu(), uint32_t(size), uint32_t(size))};
+    Strengths strengths;
+    for (unsigned frame = 0; frame < 2; ++frame) {
+        strengths.blend = frame == 0 ? 0.25 : 0.75;
+        setStrengths(context, strengths);
+        VkCommandBuffer commands = VK_NULL_HANDLE;
+        ASSERT_EQ(kzPostDrawVulkan(context, images[frame]->framebuffer(), &commands, frame), KZ_OK);
+        VkSubmitInfo submit{};
+        submit.sType = VK_STRUCTURE_TYPE_SUBMIT_INFO;
+        submit.commandBufferCount = 1;
+        submit.pCommandBuffers = &commands;
+        ASSERT_EQ(vkQueueSubmit(gpu().queue(), 1, &submit, VK_NULL_HANDLE), VK_SUCCESS);
+    }
+    ASSERT_EQ(vkQueueWaitIdle(gpu().queue()), VK_SUCCESS);
+    EXPECT_EQ(gpu().messages(), std::vector<std::string>());
+    const PixelComparison last = compareStatic(images[1]->readPixels(), kStaticScenes[1], strengths, Gammas{});
+    EXPECT_ALL_PIXELS_MATCH(last);
+}
+
 // Re-activating a channel with another output size bakes a table of the new
 // size: the next frame fills the new, larger target as the model says.
 TEST_F(VulkanCorrectionPixels, ReactivationAtAnotherSizeDrawsAtThatSize)

@@ -312,11 +312,17 @@ void VulkanDevice::createInstance(const Options& options)
     const VkApplicationInfo application{
         VK_STRUCTURE_TYPE_APPLICATION_INFO, nullptr, "dovav headless", 0, nullptr, 0, VK_API_VERSION_1_0};
     // VK_KHR_surface only because the device's VK_KHR_swapchain requires it.
-    const char* const extensions[] = {VK_EXT_DEBUG_UTILS_EXTENSION_NAME, VK_KHR_SURFACE_EXTENSION_NAME};
+    const char* const extensions[] = {VK_EXT_DEBUG_UTILS_EXTENSION_NAME, VK_KHR_SURFACE_EXTENSION_NAME,
+                                      VK_EXT_VALIDATION_FEATURES_EXTENSION_NAME};
+    const bool synchronization = options.validation && options.synchronization;
     // Chained here, the messenger also hears about vkCreateInstance and vkDestroyInstance.
     const VkDebugUtilsMessengerCreateInfoEXT messenger = messengerInfo(&sink_);
-    const VkInstanceCreateInfo info{VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO, &messenger, 0, &application,
-                                    options.validation ? 1u : 0u, &kValidationLayer, 2, extensions};
+    const VkValidationFeatureEnableEXT enabled = VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT;
+    const VkValidationFeaturesEXT features{VK_STRUCTURE_TYPE_VALIDATION_FEATURES_EXT, &messenger, 1, &enabled, 0, nullptr};
+    const void* chain = synchronization ? static_cast<const void*>(&features) : &messenger;
+    const VkInstanceCreateInfo info{VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO, chain, 0, &application,
+                                    options.validation ? 1u : 0u, &kValidationLayer, synchronization ? 3u : 2u,
+                                    extensions};
     check(vkCreateInstance(&info, nullptr, &instance_), "vkCreateInstance");
 
     auto createMessenger = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(

@@ -21,6 +21,9 @@ namespace headless {
 // class's member initialisers in a default argument of the enclosing class.
 struct VulkanDeviceOptions {
     bool validation = true;
+    // Also the layer's synchronization validation: hazards between commands,
+    // within a command buffer and across submissions to the queue.
+    bool synchronization = false;
 };
 
 // A Vulkan 1.0 instance and device on Mesa's software rasteriser (lavapipe),
