@@ -40,7 +40,8 @@ for required in kzGetVersion kzLoadConfigurationFromFile kzGetChannels \
                 kzCreateContextVulkan kzDestroyContextVulkan kzLoadConfigurationFromFileVulkan \
                 kzSetClippingPlanesVulkan kzSetCorrectionPassVulkan kzSetCorrectionPassVulkan_1 \
                 kzSetFlipWarpmeshVerticesYVulkan kzSetFlipWarpmeshTexcoordsVVulkan \
-                kzSetActiveChannelVulkan kzPreDrawVulkan kzPreDrawVulkan_1 kzPostDrawVulkan; do
+                kzSetActiveChannelVulkan kzPreDrawVulkan kzPreDrawVulkan_1 kzPostDrawVulkan \
+                kzSetCorrectionMethodVulkan; do
   grep -qx "$required" <<<"$symbols" || { echo "$required is not exported"; exit 1; }
 done
 # One method of each math class stands for its whole class.
