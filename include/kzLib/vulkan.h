@@ -45,7 +45,7 @@ KZ_API kzResult kzSetCorrectionPassVulkan_1(kzContextVulkan* context, kzCorrecti
 // first frame that needs it (again after a pass switch or weight changes, or a new output size),
 // and each frame draws one full-screen pass from it. KZ_CORRECTION_METHOD_MESH: each frame draws
 // the correction mesh. Dynamic channels, and static channels whose table could not be made, always
-// draw their mesh. KZ_ERROR_INVALID_ARGUMENT for any other value.
+// draw their mesh. KZ_ERROR_NOT_SUPPORTED for any other value.
 KZ_API kzResult kzSetCorrectionMethodVulkan(kzContextVulkan* context, kzCorrectionMethod method);
 
 // Flips warp map and screen shape output positions vertically for channels built afterwards.

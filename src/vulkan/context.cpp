@@ -107,7 +107,7 @@ kzResult kzSetCorrectionMethod_Vulkan(kzContextVulkan* context, kzCorrectionMeth
         return KZ_ERROR_INVALID_ARGUMENT;
     if (method != KZ_CORRECTION_METHOD_BAKED && method != KZ_CORRECTION_METHOD_MESH) {
         kzSetErrorText(context, kzErrorLimitVulkan, "Unknown correction method %d", int(method));
-        return KZ_ERROR_INVALID_ARGUMENT;
+        return KZ_ERROR_NOT_SUPPORTED;
     }
     context->correctionMethod = method;
     return KZ_OK;

@@ -282,9 +282,9 @@ TEST_F(VulkanFrameHooks, CorrectionMethodSetterRefusesUnknownMethods)
         kzCorrectionMethod after;
     } cases[] = {
         {KZ_CORRECTION_METHOD_MESH, KZ_OK, KZ_CORRECTION_METHOD_MESH},
-        {2, KZ_ERROR_INVALID_ARGUMENT, KZ_CORRECTION_METHOD_MESH},
+        {2, KZ_ERROR_NOT_SUPPORTED, KZ_CORRECTION_METHOD_MESH},
         {KZ_CORRECTION_METHOD_BAKED, KZ_OK, KZ_CORRECTION_METHOD_BAKED},
-        {-1, KZ_ERROR_INVALID_ARGUMENT, KZ_CORRECTION_METHOD_BAKED},
+        {-1, KZ_ERROR_NOT_SUPPORTED, KZ_CORRECTION_METHOD_BAKED},
     };
     EXPECT_EQ(context->correctionMethod, KZ_CORRECTION_METHOD_BAKED);
     for (const auto& c : cases) {
