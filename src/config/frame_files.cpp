@@ -6,6 +6,7 @@
 
 #include "config/text_fields.h"
 #include "config/text_lines.h"
+#include "core/messages.h"
 #include "kzLib/calibration.h"
 #include "kzLib/geometry.h"
 
@@ -18,7 +19,7 @@ constexpr size_t kTargetRectFields = 27;
 // there) and hands them to `fill`, which builds the record. The output is
 // written only once everything has been read.
 template <typename Record, size_t needed, typename Fill>
-kzResult loadDataLine(const char* path, Record* output, Fill fill)
+kzResult loadDataLine(const char* path, Record* output, const char* what, Fill fill)
 {
     if (!output)
         return KZ_ERROR_INVALID_ARGUMENT;
@@ -26,16 +27,24 @@ kzResult loadDataLine(const char* path, Record* output, Fill fill)
         calib::LineReader reader;
         if (kzResult opened = reader.open(path); opened != KZ_OK)
             return opened;
+        calib::Line header;
         calib::Line line;
-        if (!reader.skip() || !reader.next(line))
-            return reader.failed() ? KZ_ERROR_FILE : KZ_ERROR_INVALID_DATA;
+        const bool read = reader.next(header) && reader.next(line);
+        if (reader.error() == calib::LineError::none)
+            reader.unchanged();
+        if (kzResult failed = calib::reportLineError(reader, what, path); failed != KZ_OK)
+            return failed;
         calib::Field fields[needed];
         calib::Field last[2];
-        if (calib::splitFields(line, fields, needed, last) < needed)
+        if (!read || calib::splitFields(line, fields, needed, last) < needed) {
+            kzLogMessage(KZ_MESSAGE_ERROR, "%s %s: the second line does not hold %zu fields", what,
+                         path, needed);
             return KZ_ERROR_INVALID_DATA;
+        }
         *output = fill(fields);
         return KZ_OK;
     } catch (const std::bad_alloc&) {
+        kzLogMessage(KZ_MESSAGE_ERROR, "%s %s: out of memory", what, path);
         return KZ_ERROR_INVALID_DATA;
     }
 }
@@ -58,7 +67,7 @@ void readOrientation(const calib::Field* f, kzVec3f& direction, kzVec3f& up)
 
 kzResult kzLoadCameraFromFile(const char* path, kzCamera* camera)
 {
-    return loadDataLine<kzCamera, kCameraFields>(path, camera, [](const calib::Field* f) {
+    return loadDataLine<kzCamera, kCameraFields>(path, camera, "Camera file", [](const calib::Field* f) {
         kzCamera loaded;
         loaded.left = calib::readFloat(f[10]);
         loaded.right = calib::readFloat(f[11]);
@@ -78,7 +87,8 @@ kzResult kzLoadCameraFromFile(const char* path, kzCamera* camera)
 
 kzResult kzLoadTargetRectFromFile(const char* path, kzTargetRect* rect)
 {
-    return loadDataLine<kzTargetRect, kTargetRectFields>(path, rect, [](const calib::Field* f) {
+    return loadDataLine<kzTargetRect, kTargetRectFields>(path, rect, "Target rectangle",
+                                                          [](const calib::Field* f) {
         // The file lists the corners clockwise from the upper-left one.
         kzTargetRect loaded;
         readOrientation(f, loaded.direction, loaded.up);

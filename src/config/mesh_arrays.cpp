@@ -47,14 +47,22 @@ bool MeshParts::reserve(size_t points)
            (!surface_ || (normals_.reserve(points) && tangents_.reserve(points)));
 }
 
-kzResult MeshParts::storeInto(kzMesh& mesh)
+bool GridOrder::accept(uint32_t column, uint32_t row)
 {
-    uint64_t width = uint64_t(maxColumn_) + 1;
-    uint64_t height = uint64_t(maxRow_) + 1;
-    if (width > UINT32_MAX || height > UINT32_MAX || width * height > UINT32_MAX)
-        return KZ_ERROR_INVALID_DATA;
-    size_t count = vertices_.size();
-    if (count != width * height)
+    if (points_ >= UINT32_MAX)
+        return false;  // width x height must stay within 32 bits
+    if (width_ == 0 && points_ > 0 && column == 0 && row == 1)
+        width_ = uint32_t(points_);  // the first row has ended
+    else if (column != expectedColumn() || row != expectedRow())
+        return false;
+    ++points_;
+    return true;
+}
+
+kzResult MeshParts::storeInto(kzMesh& mesh, const GridOrder& order)
+{
+    const size_t count = vertices_.size();
+    if (!order.complete() || count != order.points())
         return KZ_ERROR_INVALID_DATA;
 
     kzMesh loaded;
@@ -71,8 +79,8 @@ kzResult MeshParts::storeInto(kzMesh& mesh)
     }
     if (!loaded.vertices || !loaded.texcoords || !loaded.normals || !loaded.tangents)
         return KZ_ERROR_INVALID_DATA;  // `loaded` frees what was allocated
-    loaded.width = uint32_t(width);
-    loaded.height = uint32_t(height);
+    loaded.width = order.width();
+    loaded.height = order.height();
     mesh = std::move(loaded);
     return KZ_OK;
 }

@@ -1,6 +1,6 @@
 // Building a kzMesh from a calibration file: arrays that grow as points are
-// read, the grid size from the largest column and row index, and the final
-// swap into the caller's record once everything has been checked.
+// read, the grid order each point's column and row index must follow, and
+// the final swap into the caller's record once everything has been checked.
 #pragma once
 
 #include <cstddef>
@@ -64,6 +64,31 @@ private:
     size_t capacity_ = 0;
 };
 
+// The order grid points must come in: row by row, row 0 first, columns
+// fastest, every (column, row) exactly once. The width is the length of the
+// first row, known when row 1 starts (or at the end for a single row).
+class GridOrder {
+public:
+    // Whether the next point may carry these indices; if not, expected()
+    // says which point was due.
+    bool accept(uint32_t column, uint32_t row);
+
+    // The indices the next point must carry. Before the first row has ended
+    // the next point may also start row 1.
+    uint32_t expectedColumn() const { return width_ ? uint32_t(points_ % width_) : uint32_t(points_); }
+    uint32_t expectedRow() const { return width_ ? uint32_t(points_ / width_) : 0; }
+
+    // Whether the points accepted so far fill whole rows of a grid.
+    bool complete() const { return points_ > 0 && (width_ == 0 || points_ % width_ == 0); }
+    uint64_t points() const { return points_; }
+    uint32_t width() const { return width_ ? width_ : uint32_t(points_); }
+    uint32_t height() const { return width_ ? uint32_t(points_ / width_) : 1; }
+
+private:
+    uint64_t points_ = 0;
+    uint32_t width_ = 0;  // 0 while the first row is being read
+};
+
 // The points of a mesh being read, in file order.
 class MeshParts {
 public:
@@ -74,38 +99,24 @@ public:
     // Room for `points` points, so that no growth happens while reading.
     bool reserve(size_t points);
 
-    bool push(kzVec3f vertex, kzVec2f texcoord, uint32_t column, uint32_t row)
+    bool push(kzVec3f vertex, kzVec2f texcoord)
     {
-        noteIndices(column, row);
         return vertices_.push(vertex) && texcoords_.push(texcoord);
     }
 
-    bool push(kzVec3f vertex, kzVec2f texcoord, kzVec3f normal, kzVec3f tangent, uint32_t column,
-              uint32_t row)
+    bool push(kzVec3f vertex, kzVec2f texcoord, kzVec3f normal, kzVec3f tangent)
     {
-        noteIndices(column, row);
         return vertices_.push(vertex) && texcoords_.push(texcoord) && normals_.push(normal) &&
                tangents_.push(tangent);
     }
 
-    // Checks that the points fill a width x height grid (width and height
-    // from the largest indices, their product within 32 bits) and, if so,
-    // frees what the mesh held and stores the new arrays. On any failure the
-    // mesh is left as it was: KZ_ERROR_INVALID_DATA.
-    kzResult storeInto(kzMesh& mesh);
+    // Frees what the mesh held and stores the points as a grid of the size
+    // `order` found; the caller has checked that the order is complete. On
+    // an allocation failure the mesh is left as it was: KZ_ERROR_INVALID_DATA.
+    kzResult storeInto(kzMesh& mesh, const GridOrder& order);
 
 private:
-    void noteIndices(uint32_t column, uint32_t row)
-    {
-        if (column > maxColumn_)
-            maxColumn_ = column;
-        if (row > maxRow_)
-            maxRow_ = row;
-    }
-
     bool surface_;
-    uint32_t maxColumn_ = 0;
-    uint32_t maxRow_ = 0;
     GrowingArray<kzVec3f> vertices_;
     GrowingArray<kzVec2f> texcoords_;
     GrowingArray<kzVec3f> normals_;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/text_lines.h"
 #include "kzLib.h"
 #include "support/temp_dir.h"
 
@@ -106,9 +108,9 @@ TEST_F(MeshFilesTest, WarpmapLineForms)
 TEST_F(MeshFilesTest, WarpmapSpanningManyReadBlocks)
 {
     // About 3 MB of text, read in blocks of 1 MiB: lines cross block edges,
-    // and one header line alone is longer than a block.
+    // and the header line is as long as a line may be.
     const uint32_t width = 300, height = 200;
-    std::string text(1500000, 'h');
+    std::string text(calib::kMaxLineBytes - 1, 'h');
     text += "\n";
     char line[96];
     for (uint32_t r = 0; r < height; ++r) {
@@ -128,8 +130,9 @@ TEST_F(MeshFilesTest, WarpmapSpanningManyReadBlocks)
     }
     expectVec3({width - 1 + 0.125f, height - 1 + 0.5f, 0.0f}, mesh.vertices[width * height - 1]);
 
-    // A data line longer than a block (extra fields are ignored).
-    std::string longLine = "h\n0.5;0.25;0.1;0.2;0;0" + std::string(3000000, ';') + "1\n";
+    // A data line up to the limit (extra fields are ignored).
+    const std::string point = "0.5;0.25;0.1;0.2;0;0";
+    std::string longLine = "h\n" + point + std::string(calib::kMaxLineBytes - point.size() - 2, ';') + "1\n";
     ASSERT_EQ(KZ_OK, loadWarpmap(longLine));
     expectVec3({0.5f, 0.25f, 0.0f}, mesh.vertices[0]);
 }
@@ -159,18 +162,20 @@ TEST_F(MeshFilesTest, ScreenShapeFieldCounts)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        // Fill the rest of the grid with copies of the point so that the
-        // point count matches the size its indices give.
+        // The case's point comes last; the grid before it is filled with
+        // points that carry their own indices.
         std::string text = "x;y;z;u;v;...\n";
-        for (uint32_t i = 0; i < c.width * c.height; ++i)
-            text += std::string(c.line) + "\n";
+        for (uint32_t i = 0; i + 1 < c.width * c.height; ++i)
+            text += "0;0;0;0;0;" + std::to_string(i % c.width) + ";" + std::to_string(i / c.width) + "\n";
+        text += std::string(c.line) + "\n";
         ASSERT_EQ(KZ_OK, loadShape(text, c.flip));
         ASSERT_EQ(c.width, mesh.width);
         ASSERT_EQ(c.height, mesh.height);
-        expectVec3(c.vertex, mesh.vertices[0]);
-        expectVec2(c.texcoord, mesh.texcoords[0]);
-        expectVec3(c.normal, mesh.normals[0]);
-        expectVec3(c.tangent, mesh.tangents[0]);
+        const uint32_t last = c.width * c.height - 1;
+        expectVec3(c.vertex, mesh.vertices[last]);
+        expectVec2(c.texcoord, mesh.texcoords[last]);
+        expectVec3(c.normal, mesh.normals[last]);
+        expectVec3(c.tangent, mesh.tangents[last]);
     }
 }
 
@@ -190,14 +195,14 @@ TEST_F(MeshFilesTest, ScreenShapeKeepsLineOrder)
 
 struct FailureCase {
     const char* name;
-    const char* text;  // null: no such file
+    std::optional<std::string> text;  // none: no such file
 };
 
 // Every failure must leave the mesh exactly as it was.
 TEST_F(MeshFilesTest, FailuresLeaveTheMeshUntouched)
 {
     const FailureCase warpmapCases[] = {
-        {"missing file", nullptr},
+        {"missing file", std::nullopt},
         {"empty file", ""},
         {"header only", "x;y;u;v;column;row\n"},
         {"header only, no line feed", "x;y;u;v;column;row"},
@@ -209,9 +214,19 @@ TEST_F(MeshFilesTest, FailuresLeaveTheMeshUntouched)
         {"width overflows 32 bits", "h\n0;0;0;0;4294967295;0\n"},
         {"negative index", "h\n0;0;0;0;-1;0\n"},
         {"area overflows 32 bits", "h\n0;0;0;0;65536;0\n0;0;0;0;0;65536\n"},
+        {"indices repeat", "h\n0;0;0;0;0;0\n0;0;0;0;1;1\n0;0;0;0;0;0\n0;0;0;0;0;0\n"},
+        {"a point given twice", "h\n0;0;0;0;0;0\n0;0;0;0;1;0\n0;0;0;0;1;0\n0;0;0;0;0;1\n"},
+        {"columns listed before rows", "h\n0;0;0;0;0;0\n0;0;0;0;0;1\n0;0;0;0;1;0\n0;0;0;0;1;1\n"},
+        {"a row skipped", "h\n0;0;0;0;0;0\n0;0;0;0;1;0\n0;0;0;0;0;2\n0;0;0;0;1;2\n"},
+        {"last row cut short", "h\n0;0;0;0;0;0\n0;0;0;0;1;0\n0;0;0;0;0;1\n"},
+        {"header line over the length limit",
+         std::string(calib::kMaxLineBytes, 'h') + "\n0;0;0;0;0;0\n"},
+        {"data line over the length limit",
+         "h\n0;0;0;0;0;0" + std::string(calib::kMaxLineBytes, ';') + "\n"},
+        {"endless line of zero bytes", "h\n" + std::string(3 * calib::kMaxLineBytes, '\0')},
     };
     const FailureCase shapeCases[] = {
-        {"missing file", nullptr},
+        {"missing file", std::nullopt},
         {"header only", "h\n"},
         {"six fields", "h\n1;2;3;0.25;0.75;0\n"},
         {"too few points", "h\n1;2;3;0.25;0.75;1;1\n"},
@@ -221,7 +236,7 @@ TEST_F(MeshFilesTest, FailuresLeaveTheMeshUntouched)
         SCOPED_TRACE(std::string(warpmap ? "warp map: " : "screen shape: ") + c.name);
         ASSERT_EQ(KZ_OK, kzCreateQuad(&mesh, false, false, 3.0f, 4.0f));
         const void* arrays[4] = {mesh.vertices, mesh.texcoords, mesh.normals, mesh.tangents};
-        std::string path = c.text ? dir.write("bad.txt", c.text) : dir.path() + "/missing.txt";
+        std::string path = c.text ? dir.write("bad.txt", *c.text) : dir.path() + "/missing.txt";
         kzResult result = warpmap ? kzLoadWarpmapFromFile(path.c_str(), &mesh, 1, 1)
                                   : kzLoadScreenShapeFromFile(path.c_str(), &mesh, 1);
         EXPECT_EQ(c.text ? KZ_ERROR_INVALID_DATA : KZ_ERROR_FILE, result);
