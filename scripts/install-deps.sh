@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
-  libtinyxml-dev                                          # configuration parser
+  libpugixml-dev                                          # configuration parser
   libepoxy-dev libstb-dev                                 # OpenGL loader, image decoder
   libglfw3-dev                                            # windows of the example hosts (optional)
   libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests

@@ -8,19 +8,33 @@
 #include <new>
 #include <string>
 
-#include <tinyxml.h>
+#include <sys/stat.h>
+
+#include <pugixml.hpp>
 
 #include "config/c_locale_number.h"
-#include "config/xml_depth.h"
+#include "config/xml_shape.h"
 #include "core/context_header.h"
 #include "core/error_text.h"
+#include "core/messages.h"
 #include "kzLib/configuration.h"
 
 namespace {
 
-// Deeper documents are refused before parsing: the XML parser recurses once
-// per level, and a configuration needs two.
+// A configuration is two levels deep, has a handful of elements per channel
+// and at most a dozen attributes on one. Documents far beyond that are
+// refused before they are parsed, and files larger than any configuration
+// before they are read.
 constexpr size_t kMaxElementDepth = 64;
+constexpr size_t kMaxElements = 65536;
+constexpr size_t kMaxAttributesPerElement = 64;
+constexpr size_t kMaxConfigurationBytes = size_t(16) << 20;
+
+// The parser keeps comments and processing instructions as nodes, so that an
+// element whose first child is one reads as having no text; attribute values
+// keep their white space as written.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol |
+                                   pugi::parse_comments | pugi::parse_pi;
 
 using PathField = char (kzConfigurationData::*)[KZ_PATH_SIZE];
 
@@ -59,10 +73,11 @@ struct FileWideValues {
 };
 
 // Text of an element's first child node; an element without text reads as "".
-const char* elementText(const TiXmlElement& element)
+const char* elementText(const pugi::xml_node& element)
 {
-    const TiXmlNode* child = element.FirstChild();
-    return child && child->ToText() ? child->Value() : "";
+    const pugi::xml_node child = element.first_child();
+    const bool text = child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata;
+    return text ? child.value() : "";
 }
 
 float readFloat(const char* text)
@@ -94,21 +109,19 @@ bool storePath(char (&field)[KZ_PATH_SIZE], const char* value, const std::string
 
 // Reads one <channel> element into `table`, replacing any earlier record of
 // the same channel number. Paths that did not fit are named in the error text.
-void readChannel(const TiXmlElement& element, const std::string& directory,
+void readChannel(const pugi::xml_node& element, const std::string& directory,
                  kzChannelTable& table, kzContextHeader* header)
 {
     kzConfigurationData record{};
     uint32_t channel = 0;
     std::string oversized;
 
-    for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute;
-         attribute = attribute->Next()) {
-        const char* name = attribute->Name();
-        const char* value = attribute->Value();
+    for (const pugi::xml_attribute& attribute : element.attributes()) {
+        const char* name = attribute.name();
+        const char* value = attribute.value();
         if (std::strcmp(name, "id") == 0) {
-            int id = 0;  // non-numeric text reads as 0
-            attribute->QueryIntValue(&id);
-            channel = static_cast<uint32_t>(id);
+            // Non-numeric text reads as 0.
+            channel = static_cast<uint32_t>(static_cast<int>(kzStrtolC(value, nullptr, 10)));
         } else if (std::strcmp(name, "input-gamma") == 0) {
             record.inputGamma = readFloat(value);
         } else if (std::strcmp(name, "output-gamma") == 0) {
@@ -132,42 +145,63 @@ void readChannel(const TiXmlElement& element, const std::string& directory,
     }
 }
 
-// Reads the whole file as the XML parser should see it: cut at the first NUL
-// byte, line ends normalised to '\n' as the parser's own file reader does,
-// and padded with NUL bytes. The parser steps over a multi-byte UTF-8
-// character whole, so a lead byte at the very end of the text would carry it
-// past a single terminator and out of the buffer; the padding stops it there.
+// Reads the whole file, cut at the first NUL byte as the parser would stop
+// there. False on a read error or a file (a pipe, say) larger than any
+// configuration.
 bool readXmlText(FILE* file, std::string& text)
 {
-    constexpr size_t kPadding = 8;  // longer than any UTF-8 sequence
     char block[8192];
     size_t count;
-    while ((count = std::fread(block, 1, sizeof block, file)) > 0)
+    while ((count = std::fread(block, 1, sizeof block, file)) > 0) {
+        if (text.size() + count > kMaxConfigurationBytes)
+            return false;
         text.append(block, count);
+    }
     if (std::ferror(file))
         return false;
-
     text.resize(std::strlen(text.c_str()));
-    size_t kept = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            text[kept++] = '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            text[kept++] = text[i];
-        }
-    }
-    text.resize(kept);
-    text.append(kPadding, '\0');
     return true;
 }
 
-// Parses with the encoding detected from the document (UTF-8 by default).
-bool parseXml(TiXmlDocument& document, const std::string& text)
+// Whether the text keeps within the limits above.
+bool withinGrammarLimits(const std::string& text)
 {
-    document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    return !document.Error();
+    const kzXmlShape shape = kzMeasureXml(text);
+    return shape.depth <= kMaxElementDepth && shape.elements <= kMaxElements &&
+           shape.mostAttributes <= kMaxAttributesPerElement;
+}
+
+// Whether no element carries an attribute twice; the scan has bounded the
+// attributes of an element, so comparing each with the ones before is cheap.
+bool attributesUnique(const pugi::xml_node& root)
+{
+    for (pugi::xml_node node = root; node;) {
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+            for (pugi::xml_attribute b = node.first_attribute(); b != a; b = b.next_attribute()) {
+                if (std::strcmp(a.name(), b.name()) == 0)
+                    return false;
+            }
+        }
+        // Depth-first, without recursion.
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling())
+            node = node.parent();
+        if (node)
+            node = node.next_sibling();
+    }
+    return true;
+}
+
+// Parses the text in place (the document points into it) as UTF-8 without
+// conversion, so path bytes reach the table as written.
+bool parseXml(pugi::xml_document& document, std::string& text)
+{
+    const pugi::xml_parse_result parsed =
+        document.load_buffer_inplace(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+    return parsed && attributesUnique(document);
 }
 
 // Argument checks shared by the channel-table queries: the context first,
@@ -202,15 +236,35 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
             ? directoryBuffer
             : std::string();
 
+    struct stat status;
+    if (::fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
+        uint64_t(status.st_size) > kMaxConfigurationBytes) {
+        kzLogMessage(KZ_MESSAGE_ERROR, "Configuration %s: %llu bytes, more than the %zu a configuration may have",
+                     path, static_cast<unsigned long long>(status.st_size), kMaxConfigurationBytes);
+        kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml: %s is larger than %zu bytes",
+                       path, kMaxConfigurationBytes);
+        return KZ_ERROR_INVALID_DATA;
+    }
+
     std::string text;
     const bool read = readXmlText(file.get(), text);
     file.reset();
-    TiXmlDocument document;
-    if (!read || kzXmlElementDepth(text) > kMaxElementDepth || !parseXml(document, text)) {
+    if (read && !withinGrammarLimits(text)) {
+        kzLogMessage(KZ_MESSAGE_ERROR,
+                     "Configuration %s: more than %zu levels, %zu elements or %zu attributes on "
+                     "one element; not a configuration",
+                     path, kMaxElementDepth, kMaxElements, kMaxAttributesPerElement);
         kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml");
         return KZ_ERROR_INVALID_DATA;
     }
-    const TiXmlElement* root = document.FirstChildElement("kzCorrection");
+    pugi::xml_document document;
+    if (!read || !parseXml(document, text)) {
+        kzLogMessage(KZ_MESSAGE_ERROR, "Configuration %s: %s", path,
+                     read ? "not well-formed XML, or an attribute given twice" : "cannot be read");
+        kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml");
+        return KZ_ERROR_INVALID_DATA;
+    }
+    const pugi::xml_node root = document.child("kzCorrection");
     if (!root) {
         kzSetErrorText(header, kzErrorLimitOpenGL,
                        "Invalid xml. Missing root tag <kzCorrection>");
@@ -219,19 +273,20 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
 
     FileWideValues fileWide;
     kzChannelTable channels;
-    for (const TiXmlElement* element = root->FirstChildElement(); element;
-         element = element->NextSiblingElement()) {
-        const std::string name = element->Value();
+    for (const pugi::xml_node& element : root.children()) {
+        if (element.type() != pugi::node_element)
+            continue;
+        const std::string name = element.name();
         if (name == "type")
-            fileWide.type = static_cast<int32_t>(kzStrtolC(elementText(*element), nullptr, 10));
+            fileWide.type = static_cast<int32_t>(kzStrtolC(elementText(element), nullptr, 10));
         else if (name == "gamma")
-            fileWide.gamma = readFloat(elementText(*element));
+            fileWide.gamma = readFloat(elementText(element));
         else if (name == "input-gamma")
-            fileWide.inputGamma = readFloat(elementText(*element));
+            fileWide.inputGamma = readFloat(elementText(element));
         else if (name == "output-gamma")
-            fileWide.outputGamma = readFloat(elementText(*element));
+            fileWide.outputGamma = readFloat(elementText(element));
         else if (name == "channel")
-            readChannel(*element, directory, channels, header);
+            readChannel(element, directory, channels, header);
     }
 
     // File-wide values apply wherever they stand in the file; a per-channel

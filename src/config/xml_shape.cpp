@@ -1,4 +1,4 @@
-#include "config/xml_depth.h"
+#include "config/xml_shape.h"
 
 #include <algorithm>
 
@@ -18,13 +18,15 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Scans a start tag from just after its '<'. Returns the index past its '>'
-// and whether it closes itself ("/>"). A quote opens a value only right
-// after '=' (and blanks), as in the parser, which rejects stray quotes.
-size_t scanStartTag(std::string_view text, size_t at, bool& selfClosing)
+// Scans a start tag from just after its '<'. Returns the index past its '>',
+// whether it closes itself ("/>") and how many attributes it has (one per
+// '=' outside quotes). A quote opens a value only right after '=' (and
+// blanks), as in the parser, which rejects stray quotes.
+size_t scanStartTag(std::string_view text, size_t at, bool& selfClosing, size_t& attributes)
 {
     bool afterEquals = false;
     char last = '\0';
+    attributes = 0;
     while (at < text.size()) {
         const char c = text[at];
         if (c == '>') {
@@ -37,10 +39,12 @@ size_t scanStartTag(std::string_view text, size_t at, bool& selfClosing)
             last = c;
             continue;
         }
-        if (c == '=')
+        if (c == '=') {
             afterEquals = true;
-        else if (!isSpace(c))
+            ++attributes;
+        } else if (!isSpace(c)) {
             afterEquals = false;
+        }
         last = c;
         ++at;
     }
@@ -50,10 +54,10 @@ size_t scanStartTag(std::string_view text, size_t at, bool& selfClosing)
 
 }  // namespace
 
-size_t kzXmlElementDepth(std::string_view text)
+kzXmlShape kzMeasureXml(std::string_view text)
 {
+    kzXmlShape shape;
     size_t depth = 0;
-    size_t deepest = 0;
     size_t at = 0;
     while ((at = text.find('<', at)) != npos) {
         const std::string_view rest = text.substr(at);
@@ -69,10 +73,18 @@ size_t kzXmlElementDepth(std::string_view text)
             at = skipPast(text, at + 2, ">");
         } else {
             bool selfClosing = false;
-            at = scanStartTag(text, at + 1, selfClosing);
+            size_t attributes = 0;
+            at = scanStartTag(text, at + 1, selfClosing, attributes);
+            ++shape.elements;
+            shape.mostAttributes = std::max(shape.mostAttributes, attributes);
             if (!selfClosing)
-                deepest = std::max(deepest, ++depth);
+                shape.depth = std::max(shape.depth, ++depth);
         }
     }
-    return deepest;
+    return shape;
+}
+
+size_t kzXmlElementDepth(std::string_view text)
+{
+    return kzMeasureXml(text).depth;
 }

@@ -1,11 +1,21 @@
-// A pre-parse scan of XML text for the deepest nesting of elements, so that
-// a hostile document cannot drive the recursive parser into the stack limit.
+// A pre-parse scan of XML text for how deep, how many and how wide its
+// elements are, so that a document far outside the configuration grammar is
+// refused in one linear pass before the parser and the loader see it.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-// Greatest number of elements open at once. Comments, CDATA sections,
-// declarations and quoted attribute values are skipped as the parser skips
-// them; on malformed text the count errs on the high side.
+struct kzXmlShape {
+    size_t depth = 0;           // greatest number of elements open at once
+    size_t elements = 0;        // start tags
+    size_t mostAttributes = 0;  // attributes of the widest start tag
+};
+
+// Comments, CDATA sections, declarations and quoted attribute values are
+// skipped as the parser skips them; on malformed text the counts err on the
+// high side.
+kzXmlShape kzMeasureXml(std::string_view text);
+
+// kzMeasureXml(text).depth.
 size_t kzXmlElementDepth(std::string_view text);

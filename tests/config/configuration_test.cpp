@@ -1,6 +1,8 @@
 // Loading XML configurations into the channel table, and querying it.
 
+#include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -153,6 +155,32 @@ TEST_F(ConfigurationTest, ElementsAttributesAndDefaults)
     }
 }
 
+// Details of how text and values read, held across changes of the XML parser.
+TEST_F(ConfigurationTest, TextAndValuesAsWritten)
+{
+    const struct {
+        const char* name;
+        std::string xml;
+        float gamma;
+        std::string warpmap;  // relative to the directory
+    } cases[] = {
+        {"a comment before the text: no text", document("<gamma><!-- c -->1.5</gamma><channel id=\"1\"/>"), 0.0f, ""},
+        {"CDATA text", document("<gamma><![CDATA[1.5]]></gamma><channel id=\"1\"/>"), 1.5f, ""},
+        {"entities in values", document("<channel id=\"1\" warpmap=\"a&amp;b&#46;csv\"/>"), 2.2f, "a&b.csv"},
+        {"bytes of another encoding kept as written",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><kzCorrection><channel id=\"1\" warpmap=\"caf\xe9.csv\"/></kzCorrection>",
+         2.2f, "caf\xe9.csv"},
+        {"UTF-8 byte order mark", "\xef\xbb\xbf" + document("<channel id=\"1\" warpmap=\"w.csv\"/>"), 2.2f, "w.csv"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        context.configurations.clear();
+        ASSERT_EQ(KZ_OK, load(c.xml));
+        EXPECT_EQ(c.gamma, channel(1).gamma);
+        EXPECT_EQ(c.warpmap.empty() ? "" : inDir(c.warpmap), channel(1).warpmap);
+    }
+}
+
 TEST_F(ConfigurationTest, DeclarationsCommentsAndOtherNodesBeforeTheRoot)
 {
     ASSERT_EQ(KZ_OK, load("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- written by hand -->\n"
@@ -212,6 +240,59 @@ TEST_F(ConfigurationTest, FailuresLeaveTheTableAndReportTheCause)
         EXPECT_EQ(inDir("kept.csv"), channel(9).warpmap);
     }
     EXPECT_EQ(KZ_ERROR_INVALID_ARGUMENT, kzLoadConfigurationFromFile(nullptr, "display.xml"));
+}
+
+// Documents far outside the grammar are refused by a linear scan before the
+// parser sees them: a 1 MB configuration of any shape takes well under a
+// second (the bound here is generous for a loaded machine; the benchmark
+// calibration_files_bench has the figure).
+TEST_F(ConfigurationTest, DocumentsFarOutsideTheGrammarAreRefusedQuickly)
+{
+    auto attributes = [](int count, const char* pattern) {
+        std::string text;
+        char name[32];
+        for (int i = 0; i < count; ++i) {
+            std::snprintf(name, sizeof name, pattern, i);
+            text += name;
+        }
+        return text;
+    };
+    std::string manyElements;
+    for (int i = 0; i < 70000; ++i)
+        manyElements += "<x/>";
+    const struct {
+        const char* name;
+        std::string body;
+        kzResult expected;
+    } cases[] = {
+        {"100 000 distinct attributes on one element",
+         "<channel id=\"1\"" + attributes(100000, " a%d=\"\"") + "/>", KZ_ERROR_INVALID_DATA},
+        {"100 000 repeats of one attribute", "<channel" + attributes(100000, " id=\"%d\"") + "/>",
+         KZ_ERROR_INVALID_DATA},
+        {"64 attributes on one element", "<channel id=\"1\"" + attributes(63, " a%d=\"\"") + "/>", KZ_OK},
+        {"70 000 elements", manyElements, KZ_ERROR_INVALID_DATA},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.expected, load(document(c.body)));
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+        if (c.expected != KZ_OK) {
+            EXPECT_STREQ("Failed to load xml", context.errorString);
+        }
+    }
+}
+
+TEST_F(ConfigurationTest, FilesLargerThanAnyConfigurationAreNotRead)
+{
+    // 16 MiB is accepted as far as size goes (this one is not XML); one byte more is refused unread.
+    const size_t limit = size_t(16) << 20;
+    EXPECT_EQ(KZ_ERROR_INVALID_DATA, kzLoadConfigurationFromFile(&context, dir.writeSparse("a.xml", "", limit).c_str()));
+    EXPECT_STREQ("Failed to load xml", context.errorString);
+    const std::string big = dir.writeSparse("b.xml", document("<channel id=\"1\"/>"), limit + 1);
+    EXPECT_EQ(KZ_ERROR_INVALID_DATA, kzLoadConfigurationFromFile(&context, big.c_str()));
+    EXPECT_NE(std::string::npos, std::string(context.errorString).find("larger than 16777216 bytes"))
+        << context.errorString;
 }
 
 TEST_F(ConfigurationTest, LineEndsAndBytesAfterANulAsTheParserReadsThem)

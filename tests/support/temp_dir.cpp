@@ -34,6 +34,14 @@ std::string TempDir::write(const std::string& name, const std::string& contents)
     return file.string();
 }
 
+std::string TempDir::writeSparse(const std::string& name, const std::string& contents,
+                                 size_t size) const
+{
+    const std::string file = write(name, contents);
+    fs::resize_file(file, size);
+    return file;
+}
+
 ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& directory)
     : previous_(fs::current_path().string())
 {

@@ -19,6 +19,10 @@ public:
     // created) and returns the file's absolute path.
     std::string write(const std::string& name, const std::string& contents) const;
 
+    // Writes `contents` and extends the file to `size` bytes with a hole of
+    // zeros that takes no disk space; returns the file's absolute path.
+    std::string writeSparse(const std::string& name, const std::string& contents, size_t size) const;
+
 private:
     std::string path_;
 };
