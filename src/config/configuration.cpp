@@ -146,9 +146,9 @@ void readChannel(const pugi::xml_node& element, const std::string& directory,
 }
 
 // Reads the whole file, cut at the first NUL byte as the parser would stop
-// there. False on a read error or a file (a pipe, say) larger than any
-// configuration.
-bool readXmlText(FILE* file, std::string& text)
+// there; `bytesRead` counts the bytes before the cut. False on a read error
+// or a file (a pipe, say) larger than any configuration.
+bool readXmlText(FILE* file, std::string& text, size_t& bytesRead)
 {
     char block[8192];
     size_t count;
@@ -159,8 +159,21 @@ bool readXmlText(FILE* file, std::string& text)
     }
     if (std::ferror(file))
         return false;
+    bytesRead = text.size();
     text.resize(std::strlen(text.c_str()));
     return true;
+}
+
+// Whether a regular file still has the size and modification time it had
+// before it was read, and that many bytes were read.
+bool unchangedWhileRead(FILE* file, const struct stat& before, size_t bytesRead)
+{
+    if (!S_ISREG(before.st_mode))
+        return true;
+    struct stat after;
+    return ::fstat(fileno(file), &after) == 0 && after.st_size == before.st_size &&
+           after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+           after.st_mtim.tv_nsec == before.st_mtim.tv_nsec && bytesRead == size_t(before.st_size);
 }
 
 // Whether the text keeps within the limits above.
@@ -237,8 +250,9 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
             : std::string();
 
     struct stat status;
-    if (::fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
-        uint64_t(status.st_size) > kMaxConfigurationBytes) {
+    if (::fstat(fileno(file.get()), &status) != 0)
+        status.st_mode = 0;  // read as not a regular file
+    if (S_ISREG(status.st_mode) && uint64_t(status.st_size) > kMaxConfigurationBytes) {
         kzLogMessage(KZ_MESSAGE_ERROR, "Configuration %s: %llu bytes, more than the %zu a configuration may have",
                      path, static_cast<unsigned long long>(status.st_size), kMaxConfigurationBytes);
         kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml: %s is larger than %zu bytes",
@@ -247,7 +261,15 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
     }
 
     std::string text;
-    const bool read = readXmlText(file.get(), text);
+    size_t bytesRead = 0;
+    const bool read = readXmlText(file.get(), text, bytesRead);
+    if (read && !unchangedWhileRead(file.get(), status, bytesRead)) {
+        kzLogMessage(KZ_MESSAGE_ERROR,
+                     "Configuration %s changed while being read (its size or modification time moved)",
+                     path);
+        kzSetErrorText(header, kzErrorLimitOpenGL, "Failed to load xml: %s changed while being read", path);
+        return KZ_ERROR_FILE;
+    }
     file.reset();
     if (read && !withinGrammarLimits(text)) {
         kzLogMessage(KZ_MESSAGE_ERROR,
