@@ -23,6 +23,15 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== ThreadSanitizer: two threads x two contexts on each back-end"
+# gcc's ThreadSanitizer (clang's does not link the shared library here); only
+# the dedicated executable is built and run. Mesa's drivers are not
+# instrumented, so reports come from the library, the harness and the test.
+cmake -S . -B build-tsan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE_THREAD=ON \
+  -DDOVAV_BUILD_BENCHMARKS=OFF -DDOVAV_BUILD_TOOLS=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target dovav_thread_tests
+TSAN_OPTIONS=halt_on_error=1:exitcode=66 build-tsan/tests/dovav_thread_tests
+
 echo "== fuzz targets"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DDOVAV_BUILD_FUZZERS=ON \
   -DDOVAV_BUILD_TESTS=OFF -DDOVAV_BUILD_TOOLS=OFF -DDOVAV_BUILD_BENCHMARKS=OFF \

@@ -72,7 +72,9 @@ KZ_VULKAN_COMMANDS(KZ_DECLARE_VULKAN_COMMAND)
 // Number of commands in the table.
 constexpr int kzVulkanCommandCount = 54;
 
-// Resolves every command from an already loaded libvulkan.so.1. False when
-// the loader is not in the process or a command is missing; the table then
-// holds null for each missing command.
+// Resolves every command from an already loaded libvulkan.so.1, once for the
+// process: after the first success the table never changes and later calls
+// return true at once. Safe to call from several threads. False when the
+// loader is not in the process or a command is missing; the table then holds
+// null for each missing command and the next call tries again.
 bool initVK();

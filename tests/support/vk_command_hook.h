@@ -11,8 +11,9 @@ namespace dovav::test {
 
 // Puts a stand-in for one command of the library's table while alive. Calls
 // for which `fails` returns true get VK_ERROR_OUT_OF_DEVICE_MEMORY without
-// reaching the driver; commands without a result are only watched. Creating a
-// context reloads the table, so a hook goes in after that.
+// reaching the driver; commands without a result are only watched. The table
+// is filled by the first context created in the process, so a hook goes in
+// after a context exists.
 template <auto* Slot, typename Pointer = std::remove_pointer_t<decltype(Slot)>>
 struct Hook;
 

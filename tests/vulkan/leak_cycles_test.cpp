@@ -171,7 +171,7 @@ VKAPI_ATTR void VKAPI_CALL trackedFreeCommandBuffers(VkDevice device, VkCommandP
 
 // Routes the library's creation and destruction commands through the ledger
 // for its lifetime, and enters the objects the context kept from its creation.
-// kzCreateContextVulkan reloads the table, so this is made after it.
+// The table is filled by the first kzCreateContextVulkan, so this is made after it.
 class Tracking {
 public:
     explicit Tracking(const kzContextVulkan& context)
