@@ -30,7 +30,8 @@ echo "== ThreadSanitizer: two threads x two contexts on each back-end"
 cmake -S . -B build-tsan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE_THREAD=ON \
   -DDOVAV_BUILD_BENCHMARKS=OFF -DDOVAV_BUILD_TOOLS=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target dovav_thread_tests
-TSAN_OPTIONS=halt_on_error=1:exitcode=66 build-tsan/tests/dovav_thread_tests
+TSAN_OPTIONS=halt_on_error=1:exitcode=66:suppressions="$PWD/tests/tsan.supp" \
+  build-tsan/tests/dovav_thread_tests
 
 echo "== fuzz targets"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DDOVAV_BUILD_FUZZERS=ON \
