@@ -25,8 +25,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== ThreadSanitizer: two threads x two contexts on each back-end"
 # gcc's ThreadSanitizer (clang's does not link the shared library here); only
-# the dedicated executable is built and run. Mesa's drivers are not
-# instrumented, so reports come from the library, the harness and the test.
+# the dedicated executable is built and run. Mesa's drivers and LLVM are not
+# instrumented; tests/tsan.supp drops the reports from inside them.
 cmake -S . -B build-tsan -G Ninja -DDOVAV_WERROR=ON -DDOVAV_SANITIZE_THREAD=ON \
   -DDOVAV_BUILD_BENCHMARKS=OFF -DDOVAV_BUILD_TOOLS=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target dovav_thread_tests
