@@ -26,17 +26,17 @@ struct Outcome {
 
 bool empty(const calib::MaskPixels& pixels)
 {
-    return !pixels.rgba() && pixels.width() == 0 && pixels.height() == 0;
+    return !pixels.pixels() && pixels.width() == 0 && pixels.height() == 0;
 }
 
 // Reads every pixel byte into a position-weighted checksum.
 unsigned checksumPixels(const calib::MaskPixels& pixels)
 {
-    const unsigned char* rgba = pixels.rgba();
-    const size_t count = size_t(pixels.width()) * size_t(pixels.height()) * 4;
+    const unsigned char* bytes = pixels.pixels();
+    const size_t count = size_t(pixels.width()) * size_t(pixels.height()) * size_t(pixels.channels());
     unsigned sum = 0;
     for (size_t i = 0; i < count; ++i)
-        sum = sum * 31u + rgba[i];
+        sum = sum * 31u + bytes[i];
     return sum;
 }
 
@@ -47,7 +47,8 @@ Outcome check(const calib::MaskPixels& pixels, bool decoded)
             __builtin_trap();
         return {false, 0, 0, 0};
     }
-    if (!pixels.rgba() || pixels.width() < 1 || pixels.width() > calib::kMaxMaskSide ||
+    if (!pixels.pixels() || (pixels.channels() != 1 && pixels.channels() != 4) ||
+        pixels.width() < 1 || pixels.width() > calib::kMaxMaskSide ||
         pixels.height() < 1 || pixels.height() > calib::kMaxMaskSide)
         __builtin_trap();
     return {true, pixels.width(), pixels.height(), checksumPixels(pixels)};
@@ -71,6 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Outcome fromMemory = check(pixels, pixels.decodeMemory(data, int(size)));
     if (fromFile != fromMemory)
         __builtin_trap();
+
+    // Reduced to a small output: the same verdict, within the fit, every byte readable.
+    {
+        calib::MaskPixels reduced;
+        const Outcome fitted = check(reduced, reduced.decodeMemory(data, int(size), {3, 2}));
+        if (fitted.decoded != fromMemory.decoded || reduced.width() > 3 || reduced.height() > 2)
+            __builtin_trap();
+    }
 
     // Decoding again into an object that holds pixels drops them, also on failure.
     if (fromMemory.decoded && (pixels.decodeMemory(data, 0) || !empty(pixels)))

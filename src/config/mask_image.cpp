@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "config/mask_reduce.h"
 #include "config/stb_image_decoder.h"
 
 namespace calib {
@@ -91,48 +92,83 @@ bool plausibleImageSize(const unsigned char* data, int size, int width, int heig
     return uint64_t(width) * uint64_t(height) <= perByte * (uint64_t(size) + kSlackBytes);
 }
 
-MaskPixels::~MaskPixels()
+namespace {
+
+// Whether every pixel of an RGBA image has equal red, green and blue.
+bool allGrey(const std::vector<unsigned char>& rgba)
 {
-    release();
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        if (rgba[i] != rgba[i + 1] || rgba[i] != rgba[i + 2])
+            return false;
+    }
+    return true;
 }
+
+// Keeps the red component of each RGBA pixel (the masks' alpha is never sampled).
+void keepRed(std::vector<unsigned char>& rgba)
+{
+    const size_t count = rgba.size() / 4;
+    for (size_t i = 0; i < count; ++i)
+        rgba[i] = rgba[i * 4];
+    rgba.resize(count);
+    rgba.shrink_to_fit();
+}
+
+int fitted(int side, int limit)
+{
+    return limit > 0 && side > limit ? limit : side;
+}
+
+}  // namespace
 
 void MaskPixels::release()
 {
-    freeImage(rgba_);
-    rgba_ = nullptr;
-    width_ = 0;
-    height_ = 0;
+    pixels_ = {};
+    channels_ = width_ = height_ = storedWidth_ = storedHeight_ = 0;
 }
 
-bool MaskPixels::decodeFile(const char* path)
+bool MaskPixels::decodeFile(const char* path, MaskFit fit)
 {
     release();
     std::vector<unsigned char> bytes;
     if (!path || !readFile(path, bytes) || bytes.empty())
         return false;
-    return decodeMemory(bytes.data(), int(bytes.size()));
+    return decodeMemory(bytes.data(), int(bytes.size()), fit);
 }
 
-bool MaskPixels::decodeMemory(const unsigned char* data, int size)
+bool MaskPixels::decodeMemory(const unsigned char* data, int size, MaskFit fit)
 {
     release();
     if (!data || size < 1)
         return false;
     int width = 0;
     int height = 0;
-    if (palettedBmp(data, size) || !readImageSize(data, size, &width, &height) ||
+    int components = 0;
+    if (palettedBmp(data, size) || !readImageSize(data, size, &width, &height, &components) ||
         !plausibleImageSize(data, size, width, height))
         return false;
-    unsigned char* pixels = decodeImage(data, size, &width, &height);
-    if (!pixels)
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> decoded(
+        decodeImage(data, size, &width, &height, &components), freeImage);
+    if (!decoded || width < 1 || height < 1 || components < 1 || components > 4)
         return false;
-    if (width < 1 || height < 1) {
-        freeImage(pixels);
-        return false;
+
+    const int channels = components <= 2 ? 1 : 4;
+    AreaReducer reducer(width, height, fitted(width, fit.width), fitted(height, fit.height), channels);
+    const size_t stride = size_t(width) * size_t(components);
+    for (int row = 0; row < height; ++row)
+        reducer.addRow(decoded.get() + size_t(row) * stride, components);
+    decoded.reset();
+
+    pixels_ = std::move(reducer.pixels());
+    channels_ = channels;
+    if (channels_ == 4 && allGrey(pixels_)) {
+        keepRed(pixels_);
+        channels_ = 1;
     }
-    rgba_ = pixels;
-    width_ = width;
-    height_ = height;
+    width_ = fitted(width, fit.width);
+    height_ = fitted(height, fit.height);
+    storedWidth_ = width;
+    storedHeight_ = height;
     return true;
 }
 

@@ -45,16 +45,14 @@ void* reallocZeroed(void* pointer, size_t oldSize, size_t newSize)
 
 namespace calib {
 
-bool readImageSize(const unsigned char* data, int size, int* width, int* height)
+bool readImageSize(const unsigned char* data, int size, int* width, int* height, int* components)
 {
-    int components = 0;
-    return stbi_info_from_memory(data, size, width, height, &components) != 0;
+    return stbi_info_from_memory(data, size, width, height, components) != 0;
 }
 
-unsigned char* decodeImage(const unsigned char* data, int size, int* width, int* height)
+unsigned char* decodeImage(const unsigned char* data, int size, int* width, int* height, int* components)
 {
-    int components = 0;
-    return stbi_load_from_memory(data, size, width, height, &components, 4);
+    return stbi_load_from_memory(data, size, width, height, components, 0);
 }
 
 void freeImage(unsigned char* pixels)

@@ -23,7 +23,9 @@ public:
 void loadMask(kzContextOpenGL* context, const char* path, kzOpenGLTexture*& texture,
               kzCorrectionPass& pass)
 {
-    if (!kzOpenGLCreateTextureFromFile(path, &texture)) {
+    // A mask never needs more texels than the output it is drawn over.
+    const calib::MaskFit fit = calib::maskFitForOutput(context->width, context->height);
+    if (!kzOpenGLCreateTextureFromFile(path, &texture, fit)) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create texture from %s", path);
         kzLockCorrectionPass(pass);
     }

@@ -9,6 +9,7 @@
 
 #include <epoxy/gl.h>
 
+#include "config/mask_image.h"
 #include "core/context_header.h"
 #include "core/correction_passes.h"
 #include "kzLib/types.h"
@@ -155,8 +156,11 @@ bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
                           const char* fragmentSource, char* errorBuffer, size_t errorBufferSize);
 void kzOpenGLFreeShader(kzOpenGLShader* shader);
 
-bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture);
-bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture);
+// Mask textures: one byte a texel for a grey mask (sampled as grey, grey,
+// grey, 1), RGBA for a colour one, reduced to `fit` when larger.
+bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture, calib::MaskFit fit = {});
+bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture,
+                                     calib::MaskFit fit = {});
 void kzOpenGLFreeTexture(kzOpenGLTexture* texture);
 
 bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** cmesh, GLenum usage,

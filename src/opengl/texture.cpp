@@ -30,7 +30,8 @@ private:
     static constexpr int kCount = 4;
     static constexpr GLenum kNames[kCount] = {GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH,
                                               GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS};
-    static constexpr GLint kDefaults[kCount] = {4, 0, 0, 0};
+    // Rows of one-byte grey pixels are packed, so byte alignment.
+    static constexpr GLint kDefaults[kCount] = {1, 0, 0, 0};
     GLint buffer_ = 0;
     GLint values_[kCount] = {};
 };
@@ -55,10 +56,16 @@ kzOpenGLTexture* uploadTexture(const calib::MaskPixels& pixels)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    const bool grey = pixels.channels() == 1;
+    if (grey) {
+        // One byte a texel, read back as (grey, grey, grey, 1).
+        const GLint swizzle[4] = {GL_RED, GL_RED, GL_RED, GL_ONE};
+        glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
+    }
     {
         DefaultUnpackState unpack;
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_RGBA,
-                     GL_UNSIGNED_BYTE, pixels.rgba());
+        glTexImage2D(GL_TEXTURE_2D, 0, grey ? GL_R8 : GL_RGBA8, pixels.width(), pixels.height(), 0,
+                     grey ? GL_RED : GL_RGBA, GL_UNSIGNED_BYTE, pixels.pixels());
     }
     glBindTexture(GL_TEXTURE_2D, GLuint(previous));
     return new kzOpenGLTexture{id, pixels.width(), pixels.height()};
@@ -66,12 +73,12 @@ kzOpenGLTexture* uploadTexture(const calib::MaskPixels& pixels)
 
 }  // namespace
 
-bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture)
+bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture, calib::MaskFit fit)
 {
     if (!texture)
         return false;
     calib::MaskPixels pixels;
-    if (!pixels.decodeFile(path) || !fitsTextureLimits(pixels)) {
+    if (!pixels.decodeFile(path, fit) || !fitsTextureLimits(pixels)) {
         std::printf("texture failed to load at path:%s\n", path ? path : "");
         return false;
     }
@@ -79,12 +86,13 @@ bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture)
     return true;
 }
 
-bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture)
+bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpenGLTexture** texture,
+                                     calib::MaskFit fit)
 {
     if (!texture)
         return false;
     calib::MaskPixels pixels;
-    if (!pixels.decodeMemory(data, size) || !fitsTextureLimits(pixels)) {
+    if (!pixels.decodeMemory(data, size, fit) || !fitsTextureLimits(pixels)) {
         std::printf("texture failed to load from memory :%p of size %d\n",
                     static_cast<const void*>(data), size);
         return false;

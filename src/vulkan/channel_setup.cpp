@@ -35,7 +35,9 @@ bool isKnownType(int32_t type)
 void loadMask(kzContextVulkan* context, const char* path, const char* format,
               kzVulkanTexture& texture, kzCorrectionPass& pass)
 {
-    if (!kzVulkanCreateTextureFromFile(context, path, texture)) {
+    // A mask never needs more texels than the output it is drawn over.
+    const calib::MaskFit fit = calib::maskFitForOutput(context->width, context->height);
+    if (!kzVulkanCreateTextureFromFile(context, path, texture, fit)) {
         kzSetErrorText(context, kzErrorLimitVulkan, format, path);
         kzLockCorrectionPass(pass);
     }

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "config/mask_image.h"
 #include "vulkan/vulkan_records.h"
@@ -22,9 +23,66 @@ VkFormat maskFormat(const kzContextVulkan* context)
     return context->maskSrgb ? VK_FORMAT_R8G8B8A8_SRGB : VK_FORMAT_R8G8B8A8_UNORM;
 }
 
-VkDeviceSize pixelBytes(const calib::MaskPixels& pixels)
+// The one-component format of the same reading as an RGBA mask format.
+VkFormat greyFormat(VkFormat rgba)
 {
-    return VkDeviceSize(pixels.width()) * VkDeviceSize(pixels.height()) * 4;
+    return rgba == VK_FORMAT_R8G8B8A8_SRGB ? VK_FORMAT_R8_SRGB : VK_FORMAT_R8_UNORM;
+}
+
+// Whether optimal-tiled images of `format` can be filled by a copy and
+// sampled with linear filtering (one-component sRGB is optional in Vulkan).
+bool sampledWithLinearFilter(kzContextVulkan* context, VkFormat format)
+{
+    constexpr VkFormatFeatureFlags needed = VK_FORMAT_FEATURE_SAMPLED_IMAGE_BIT |
+                                            VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT |
+                                            VK_FORMAT_FEATURE_TRANSFER_DST_BIT;
+    VkFormatProperties properties{};
+    kz_vk_defs::vkGetPhysicalDeviceFormatProperties(context->physicalDevice, format, &properties);
+    return (properties.optimalTilingFeatures & needed) == needed;
+}
+
+// What is uploaded: the mask's own pixels, or a grey mask spread to RGBA
+// where the device cannot sample its one-component format.
+struct Upload {
+    VkFormat format;
+    bool grey;
+    const unsigned char* bytes;
+    VkDeviceSize size;
+    std::vector<unsigned char> spread;
+};
+
+void prepareUpload(kzContextVulkan* context, const calib::MaskPixels& pixels, Upload& upload)
+{
+    const VkDeviceSize count = VkDeviceSize(pixels.width()) * VkDeviceSize(pixels.height());
+    const VkFormat rgba = maskFormat(context);
+    upload.grey = pixels.channels() == 1 && sampledWithLinearFilter(context, greyFormat(rgba));
+    upload.format = upload.grey ? greyFormat(rgba) : rgba;
+    upload.bytes = pixels.pixels();
+    upload.size = count * (upload.grey ? 1 : 4);
+    if (pixels.channels() == 1 && !upload.grey) {
+        upload.spread.resize(size_t(count) * 4);
+        for (size_t i = 0; i < size_t(count); ++i) {
+            std::memset(&upload.spread[i * 4], pixels.pixels()[i], 3);
+            upload.spread[i * 4 + 3] = 255;
+        }
+        upload.bytes = upload.spread.data();
+    }
+}
+
+// A 2D view of the texture's image; a grey one reads as (grey, grey, grey, 1).
+bool createView(kzContextVulkan* context, kzVulkanTexture& texture, const Upload& upload)
+{
+    VkImageViewCreateInfo info{};
+    info.sType = VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO;
+    info.image = texture.image;
+    info.viewType = VK_IMAGE_VIEW_TYPE_2D;
+    info.format = upload.format;
+    if (upload.grey) {
+        info.components = {VK_COMPONENT_SWIZZLE_R, VK_COMPONENT_SWIZZLE_R, VK_COMPONENT_SWIZZLE_R,
+                           VK_COMPONENT_SWIZZLE_ONE};
+    }
+    info.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    return kz_vk_defs::vkCreateImageView(context->device, &info, nullptr, &texture.view) == VK_SUCCESS;
 }
 
 // The host-visible buffer the decoded pixels pass through on their way to the
@@ -63,9 +121,8 @@ private:
 // Copies the staging buffer into the texture's image and leaves the image
 // ready for sampling.
 void fillImage(kzContextVulkan* context, VkBuffer staging, const kzVulkanTexture& texture,
-               uint32_t width, uint32_t height)
+               VkFormat format, uint32_t width, uint32_t height)
 {
-    const VkFormat format = maskFormat(context);
     kzVulkanTransitionImageLayout(context, texture.image, format, VK_IMAGE_LAYOUT_UNDEFINED,
                                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1);
     kzVulkanCopyBufferToImage(context, staging, texture.image, width, height, 1);
@@ -76,18 +133,18 @@ void fillImage(kzContextVulkan* context, VkBuffer staging, const kzVulkanTexture
 
 // The texture's image and memory, holding the pixels. Throws with neither
 // the staging buffer nor the image left behind.
-void uploadImage(kzContextVulkan* context, const calib::MaskPixels& pixels,
+void uploadImage(kzContextVulkan* context, const calib::MaskPixels& pixels, const Upload& upload,
                  kzVulkanTexture& texture)
 {
     const uint32_t width = uint32_t(pixels.width());
     const uint32_t height = uint32_t(pixels.height());
-    StagingBuffer staging(context, pixelBytes(pixels));
-    staging.fill(pixels.rgba());
-    kzVulkanCreateImage(context, width, height, maskFormat(context), VK_IMAGE_TILING_OPTIMAL,
+    StagingBuffer staging(context, upload.size);
+    staging.fill(upload.bytes);
+    kzVulkanCreateImage(context, width, height, upload.format, VK_IMAGE_TILING_OPTIMAL,
                         VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
                         VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, texture.image, texture.memory, 1, 0);
     try {
-        fillImage(context, staging.buffer(), texture, width, height);
+        fillImage(context, staging.buffer(), texture, upload.format, width, height);
     } catch (...) {
         kzVulkanFreeTexture(context, &texture);
         throw;
@@ -97,9 +154,10 @@ void uploadImage(kzContextVulkan* context, const calib::MaskPixels& pixels,
 bool createTexture(kzContextVulkan* context, const calib::MaskPixels& pixels,
                    kzVulkanTexture& texture)
 {
-    uploadImage(context, pixels, texture);
-    if (!kzVulkanCreateImageView(context, texture.image, texture.view, maskFormat(context),
-                                 VK_IMAGE_VIEW_TYPE_2D, 1)) {
+    Upload upload;
+    prepareUpload(context, pixels, upload);
+    uploadImage(context, pixels, upload, texture);
+    if (!createView(context, texture, upload)) {
         kzVulkanFreeTexture(context, &texture);
         return false;
     }
@@ -111,23 +169,23 @@ bool createTexture(kzContextVulkan* context, const calib::MaskPixels& pixels,
 }  // namespace
 
 bool kzVulkanCreateTextureFromFile(kzContextVulkan* context, const char* path,
-                                   kzVulkanTexture& texture)
+                                   kzVulkanTexture& texture, calib::MaskFit fit)
 {
     if (!path || !*path)
         return false;
     calib::MaskPixels pixels;
-    if (!pixels.decodeFile(path))
+    if (!pixels.decodeFile(path, fit))
         return false;
     return createTexture(context, pixels, texture);
 }
 
 bool kzVulkanCreateTextureFromMemory(kzContextVulkan* context, const unsigned char* data, int length,
-                                     kzVulkanTexture& texture)
+                                     kzVulkanTexture& texture, calib::MaskFit fit)
 {
     if (!data)
         return false;
     calib::MaskPixels pixels;
-    if (!pixels.decodeMemory(data, length))
+    if (!pixels.decodeMemory(data, length, fit))
         return false;
     return createTexture(context, pixels, texture);
 }

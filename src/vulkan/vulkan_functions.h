@@ -7,6 +7,7 @@
 
 #define KZ_VULKAN_COMMANDS(X)                  \
     X(vkGetPhysicalDeviceMemoryProperties)     \
+    X(vkGetPhysicalDeviceFormatProperties)     \
     X(vkQueueSubmit)                           \
     X(vkQueueWaitIdle)                         \
     X(vkDeviceWaitIdle)                        \
@@ -70,7 +71,9 @@ KZ_VULKAN_COMMANDS(KZ_DECLARE_VULKAN_COMMAND)
 }  // namespace kz_vk_defs
 
 // Number of commands in the table.
-constexpr int kzVulkanCommandCount = 54;
+#define KZ_COUNT_VULKAN_COMMAND(name) +1
+constexpr int kzVulkanCommandCount = 0 KZ_VULKAN_COMMANDS(KZ_COUNT_VULKAN_COMMAND);
+#undef KZ_COUNT_VULKAN_COMMAND
 
 // Resolves every command from an already loaded libvulkan.so.1, once for the
 // process: after the first success the table never changes and later calls

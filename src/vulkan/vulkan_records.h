@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "config/mask_image.h"
 #include "core/context_header.h"
 #include "core/correction_passes.h"
 #include "kzLib/types.h"
@@ -225,9 +226,9 @@ void kzVulkanDestroyBuffer(kzContextVulkan* context, VkBuffer& buffer, VkDeviceM
 // Textures. False (and no Vulkan object left behind) for a missing,
 // undecodable or empty image; Vulkan failures throw.
 bool kzVulkanCreateTextureFromFile(kzContextVulkan* context, const char* path,
-                                   kzVulkanTexture& texture);
+                                   kzVulkanTexture& texture, calib::MaskFit fit = {});
 bool kzVulkanCreateTextureFromMemory(kzContextVulkan* context, const unsigned char* data, int length,
-                                     kzVulkanTexture& texture);
+                                     kzVulkanTexture& texture, calib::MaskFit fit = {});
 // Releases view, image and memory and leaves the texture empty; null is ignored.
 void kzVulkanFreeTexture(kzContextVulkan* context, kzVulkanTexture* texture);
 // The small encoded image the context decodes into its fallback texture.

@@ -8,6 +8,8 @@
 
 #include "config/mask_image.h"
 #include "support/calibration_writer.h"
+#include "support/capped_child.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -48,20 +50,20 @@ TEST(MaskImage, DecodesLosslessFormatsTopRowFirst)
     ASSERT_TRUE(pixels.decodeMemory(png.data(), int(png.size())));
     EXPECT_EQ(pixels.width(), 3);
     EXPECT_EQ(pixels.height(), 2);
-    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 24), image.rgba);
+    EXPECT_EQ(std::vector<uint8_t>(pixels.pixels(), pixels.pixels() + 24), image.rgba);
 
     // A 1 x 1 24-bit BMP (rows bottom up, BGR).
     std::vector<unsigned char> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
                                       1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
                                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 8, 7, 0};
     ASSERT_TRUE(pixels.decodeMemory(bmp.data(), int(bmp.size())));
-    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 4), (std::vector<uint8_t>{7, 8, 9, 255}));
+    EXPECT_EQ(std::vector<uint8_t>(pixels.pixels(), pixels.pixels() + 4), (std::vector<uint8_t>{7, 8, 9, 255}));
 
     // A 2 x 1 uncompressed 24-bit TGA stored top row first.
     std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20,
                                       3, 2, 1, 6, 5, 4};
     ASSERT_TRUE(pixels.decodeMemory(tga.data(), int(tga.size())));
-    EXPECT_EQ(std::vector<uint8_t>(pixels.rgba(), pixels.rgba() + 8),
+    EXPECT_EQ(std::vector<uint8_t>(pixels.pixels(), pixels.pixels() + 8),
               (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
 }
 
@@ -99,7 +101,7 @@ TEST(MaskImage, RefusesImplausibleAndUnsupportedImages)
     for (const auto& c : cases) {
         calib::MaskPixels pixels;
         EXPECT_FALSE(pixels.decodeMemory(c.bytes.data(), int(c.bytes.size()))) << c.label;
-        EXPECT_EQ(pixels.rgba(), nullptr) << c.label;
+        EXPECT_EQ(pixels.pixels(), nullptr) << c.label;
     }
 }
 
@@ -132,6 +134,80 @@ TEST(MaskImage, PlausibleSizeGrowsWithTheFile)
         EXPECT_EQ(calib::plausibleImageSize(c.bytes.data(), c.size, c.width, c.height), c.plausible)
             << c.size << " bytes, " << c.width << "x" << c.height;
     }
+}
+
+// Grey masks take one byte a pixel, colour ones four; a mask larger than the
+// output is reduced to it, each side on its own.
+TEST(MaskImage, GreyMasksTakeOneChannelAndLargeOnesAreReduced)
+{
+    const Image colour = Image::generated(6, 4, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = uint8_t(40 * column);
+        rgb[1] = uint8_t(60 * row);
+        rgb[2] = 9;
+    });
+    const Image greyInColour = Image::generated(6, 4, [](int column, int row, uint8_t rgb[3]) {
+        rgb[0] = rgb[1] = rgb[2] = uint8_t(40 * column + row);
+    });
+    const std::string grey = greyPngBytes(6, 4, [](int column, int row) { return uint8_t(40 * column + row); });
+    const struct {
+        const char* name;
+        std::string bytes;
+        calib::MaskFit fit;
+        int channels, width, height;
+    } cases[] = {
+        {"grey PNG", grey, {}, 1, 6, 4},
+        {"colour PNG whose pixels are all grey", pngBytes(greyInColour), {}, 1, 6, 4},
+        {"colour PNG", pngBytes(colour), {}, 4, 6, 4},
+        {"fit larger than the image", grey, {1920, 1080}, 1, 6, 4},
+        {"reduced to the fit", grey, {3, 2}, 1, 3, 2},
+        {"only the wider side reduced", pngBytes(colour), {2, 0}, 4, 2, 4},
+        {"only the taller side reduced", pngBytes(colour), {100, 1}, 4, 6, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> bytes = bytesOf(c.bytes);
+        calib::MaskPixels pixels;
+        ASSERT_TRUE(pixels.decodeMemory(bytes.data(), int(bytes.size()), c.fit));
+        EXPECT_EQ(c.channels, pixels.channels());
+        EXPECT_EQ(c.width, pixels.width());
+        EXPECT_EQ(c.height, pixels.height());
+        EXPECT_EQ(6, pixels.storedWidth());
+        EXPECT_EQ(4, pixels.storedHeight());
+    }
+
+    // The grey values as stored, and their 2x2 averages when reduced.
+    const std::vector<unsigned char> bytes = bytesOf(grey);
+    calib::MaskPixels pixels;
+    ASSERT_TRUE(pixels.decodeMemory(bytes.data(), int(bytes.size())));
+    EXPECT_EQ(std::vector<uint8_t>(pixels.pixels(), pixels.pixels() + 6),
+              (std::vector<uint8_t>{0, 40, 80, 120, 160, 200}));
+    ASSERT_TRUE(pixels.decodeMemory(bytes.data(), int(bytes.size()), {3, 2}));
+    EXPECT_EQ(std::vector<uint8_t>(pixels.pixels(), pixels.pixels() + 6),
+              (std::vector<uint8_t>{21, 101, 181, 23, 103, 183}));
+}
+
+// The case that took 1.36 GB: a small 1-bit 8192 x 8192 PNG as the four masks
+// of one channel drawn at 1920 x 1080. Decoded one at a time to one byte a
+// pixel and reduced to the output, the four stay far below 512 MB at the peak
+// (measured as the peak resident size of a child process).
+TEST(MaskImage, LargestMaskAtFullHdStaysWithinBudget)
+{
+    TempDir dir;
+    const std::string path = dir.write("bits.png", uniformBitPngBytes(8192, 8192, true));
+    const ChildOutcome outcome = runInMeasuredChild(size_t(2) << 30, [&] {
+        calib::MaskPixels masks[4];
+        for (calib::MaskPixels& mask : masks) {
+            if (!mask.decodeFile(path.c_str(), calib::maskFitForOutput(1920, 1080)) ||
+                mask.width() != 1920 || mask.height() != 1080 || mask.channels() != 1 ||
+                mask.pixels()[1920 * 1080 - 1] != 255)
+                return 1;
+        }
+        return 0;
+    });
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(0, outcome.status);
+    EXPECT_LT(outcome.peakBytes, size_t(512) << 20);
+    RecordProperty("peak_megabytes", int(outcome.peakBytes >> 20));
 }
 
 }  // namespace

@@ -131,6 +131,57 @@ TEST_F(MaskTextureTest, SinglePixelImage)
     kzOpenGLFreeTexture(texture);
 }
 
+// A grey mask is one byte a texel that samples as (grey, grey, grey, 1); a
+// mask larger than the fit is stored at the fit.
+TEST_F(MaskTextureTest, GreyMasksAreOneChannelAndLargeOnesAreReduced)
+{
+    const struct {
+        const char* label;
+        std::string png;
+        calib::MaskFit fit;
+        GLint internalFormat;
+        int width, height;
+    } cases[] = {
+        {"grey", greyPngBytes(5, 3, [](int column, int row) { return uint8_t(50 * column + row); }), {},
+         GL_R8, 5, 3},
+        {"colour", pngBytes(distinctPixels()), {}, GL_RGBA8, 3, 2},
+        {"grey, reduced", greyPngBytes(64, 48, [](int, int) { return uint8_t(90); }), {16, 12}, GL_R8, 16, 12},
+        {"colour, reduced", pngBytes(Image::filled(64, 48, 1, 2, 3)), {32, 0}, GL_RGBA8, 32, 48},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        kzOpenGLTexture* texture = nullptr;
+        ASSERT_TRUE(kzOpenGLCreateTextureFromFile(dir.write("mask.png", c.png).c_str(), &texture, c.fit));
+        EXPECT_EQ(texture->width, c.width);
+        EXPECT_EQ(texture->height, c.height);
+        glBindTexture(GL_TEXTURE_2D, texture->id);
+        GLint format = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+        EXPECT_EQ(format, c.internalFormat);
+        GLint swizzle[4] = {};
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
+        const bool grey = c.internalFormat == GL_R8;
+        EXPECT_EQ(swizzle[0], GL_RED);
+        EXPECT_EQ(swizzle[1], grey ? GL_RED : GL_GREEN);
+        EXPECT_EQ(swizzle[2], grey ? GL_RED : GL_BLUE);
+        EXPECT_EQ(swizzle[3], grey ? GL_ONE : GL_ALPHA);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        kzOpenGLFreeTexture(texture);
+    }
+
+    // The stored bytes of a grey mask with an odd row length (byte-aligned rows).
+    kzOpenGLTexture* texture = nullptr;
+    const std::string png = greyPngBytes(5, 3, [](int column, int row) { return uint8_t(50 * column + row); });
+    ASSERT_TRUE(kzOpenGLCreateTextureFromFile(dir.write("grey.png", png).c_str(), &texture));
+    std::vector<uint8_t> stored(15);
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RED, GL_UNSIGNED_BYTE, stored.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(stored, (std::vector<uint8_t>{0, 50, 100, 150, 200, 1, 51, 101, 151, 201, 2, 52, 102, 152, 202}));
+    kzOpenGLFreeTexture(texture);
+}
+
 // Files that cannot be turned into a texture: one line on standard output,
 // false, and the output pointer untouched.
 TEST_F(MaskTextureTest, UnloadableFiles)

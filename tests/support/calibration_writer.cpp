@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <vector>
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -65,6 +66,66 @@ std::string pngBytes(const Image& image)
         },
         &bytes, image.width, image.height, 4, image.rgba.data(), image.width * 4);
     return bytes;
+}
+
+namespace {
+
+void appendToString(void* context, void* data, int size)
+{
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
+}
+
+void appendBigEndian(std::string& bytes, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(char(uint8_t(value >> shift)));
+}
+
+// A PNG chunk: length, type, data and the CRC of type and data.
+void appendChunk(std::string& png, const char* type, const std::string& data)
+{
+    appendBigEndian(png, uint32_t(data.size()));
+    const std::string typed = std::string(type, 4) + data;
+    png += typed;
+    appendBigEndian(png, stbiw__crc32(reinterpret_cast<unsigned char*>(const_cast<char*>(typed.data())),
+                                      int(typed.size())));
+}
+
+}  // namespace
+
+std::string greyPngBytes(int width, int height, const std::function<uint8_t(int column, int row)>& level)
+{
+    std::vector<uint8_t> grey(size_t(width) * size_t(height));
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            grey[size_t(row) * size_t(width) + size_t(column)] = level(column, row);
+    std::string bytes;
+    stbi_write_png_to_func(appendToString, &bytes, width, height, 1, grey.data(), width);
+    return bytes;
+}
+
+std::string uniformBitPngBytes(int width, int height, bool set)
+{
+    const size_t rowBytes = (size_t(width) + 7) / 8;
+    std::string raw;
+    raw.reserve((rowBytes + 1) * size_t(height));
+    for (int row = 0; row < height; ++row) {
+        raw.push_back('\0');  // filter: none
+        raw.append(rowBytes, set ? char(0xff) : '\0');
+    }
+    int compressedSize = 0;
+    unsigned char* compressed = stbi_zlib_compress(reinterpret_cast<unsigned char*>(raw.data()),
+                                                   int(raw.size()), &compressedSize, 9);
+    std::string header;
+    appendBigEndian(header, uint32_t(width));
+    appendBigEndian(header, uint32_t(height));
+    header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit, grey, deflate, adaptive, no interlace
+    std::string png = "\x89PNG\r\n\x1a\n";
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", std::string(reinterpret_cast<char*>(compressed), size_t(compressedSize)));
+    appendChunk(png, "IEND", "");
+    STBIW_FREE(compressed);
+    return png;
 }
 
 std::string warpMapText(uint32_t width, uint32_t height,

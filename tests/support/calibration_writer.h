@@ -27,6 +27,14 @@ struct Image {
 
 std::string pngBytes(const Image& image);
 
+// An 8-bit grey PNG (one component a pixel) of level(column, row).
+std::string greyPngBytes(int width, int height, const std::function<uint8_t(int column, int row)>& level);
+
+// A 1-bit grey PNG of width x height pixels all set (white) or all clear
+// (black): a few kilobytes for even the largest mask, since its rows compress
+// to almost nothing.
+std::string uniformBitPngBytes(int width, int height, bool set);
+
 // Warp map text of a width x height grid: output position (x, y) in the unit
 // square from column/(width-1), row/(height-1) (or place(x, y) where given),
 // and texture coordinate lookup(x, y).
