@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
   libpugixml-dev                                          # configuration parser
-  libepoxy-dev libstb-dev                                 # OpenGL loader, image decoder
+  libepoxy-dev libstb-dev libspng-dev                     # OpenGL loader, image decoders (BMP/TGA, PNG)
   libglfw3-dev                                            # windows of the example hosts (optional)
   libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests
   libvulkan-dev glslang-tools spirv-tools                 # Vulkan headers, SPIR-V compiler and tools

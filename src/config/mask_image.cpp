@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/mask_reduce.h"
+#include "config/png_rows.h"
 #include "config/stb_image_decoder.h"
 
 namespace calib {
@@ -19,33 +20,6 @@ constexpr uint64_t kPngPixelsPerByte = 1032 * 8;
 constexpr uint64_t kOtherPixelsPerByte = 64;
 // Room for headers and palettes of small images.
 constexpr uint64_t kSlackBytes = 1024;
-
-bool isPng(const unsigned char* data, int size)
-{
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    return size >= 8 && std::memcmp(data, signature, 8) == 0;
-}
-
-// Whether every PNG chunk lies within the file (the decoder reserves memory
-// for a chunk from its announced length before reading it) and no image data
-// chunk is empty (the decoder copies an empty first one to a null buffer).
-bool pngChunksFit(const unsigned char* data, int size)
-{
-    uint64_t position = 8;
-    while (position + 12 <= uint64_t(size)) {
-        const unsigned char* chunk = data + position;
-        const uint64_t length = uint64_t(chunk[0]) << 24 | uint64_t(chunk[1]) << 16 |
-                                uint64_t(chunk[2]) << 8 | uint64_t(chunk[3]);
-        if (position + 12 + length > uint64_t(size))
-            return false;
-        if (length == 0 && std::memcmp(chunk + 4, "IDAT", 4) == 0)
-            return false;
-        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
-            return true;
-        position += 12 + length;
-    }
-    return position == uint64_t(size);
-}
 
 // A BMP of at most 8 bits a pixel indexes a palette; the packaged decoder
 // reads entries the file does not hold from uninitialised memory.
@@ -85,9 +59,7 @@ bool plausibleImageSize(const unsigned char* data, int size, int width, int heig
 {
     if (width < 1 || height < 1 || width > kMaxMaskSide || height > kMaxMaskSide)
         return false;
-    const bool png = isPng(data, size);
-    if (png && !pngChunksFit(data, size))
-        return false;
+    const bool png = isPngData(data, size_t(size));
     const uint64_t perByte = png ? kPngPixelsPerByte : kOtherPixelsPerByte;
     return uint64_t(width) * uint64_t(height) <= perByte * (uint64_t(size) + kSlackBytes);
 }
@@ -141,26 +113,41 @@ bool MaskPixels::decodeMemory(const unsigned char* data, int size, MaskFit fit)
     release();
     if (!data || size < 1)
         return false;
+    const bool png = isPngData(data, size_t(size));
     int width = 0;
     int height = 0;
     int components = 0;
-    if (palettedBmp(data, size) || !readImageSize(data, size, &width, &height, &components) ||
-        !plausibleImageSize(data, size, width, height))
-        return false;
-    std::unique_ptr<unsigned char, void (*)(unsigned char*)> decoded(
-        decodeImage(data, size, &width, &height, &components), freeImage);
-    if (!decoded || width < 1 || height < 1 || components < 1 || components > 4)
+    const bool header = png ? readPngHeader(data, size_t(size), &width, &height, &components)
+                            : !palettedBmp(data, size) &&
+                                  readImageSize(data, size, &width, &height, &components);
+    if (!header || !plausibleImageSize(data, size, width, height))
         return false;
 
-    const int channels = components <= 2 ? 1 : 4;
-    AreaReducer reducer(width, height, fitted(width, fit.width), fitted(height, fit.height), channels);
-    const size_t stride = size_t(width) * size_t(components);
-    for (int row = 0; row < height; ++row)
-        reducer.addRow(decoded.get() + size_t(row) * stride, components);
-    decoded.reset();
+    // PNG rows go to the reducer as they are decoded; the other formats are
+    // decoded whole first.
+    std::unique_ptr<AreaReducer> reducer;
+    auto start = [&](int channels) {
+        reducer = std::make_unique<AreaReducer>(width, height, fitted(width, fit.width),
+                                                fitted(height, fit.height), channels);
+    };
+    if (png) {
+        start(components <= 2 ? 1 : 4);
+        if (!decodePngRows(data, size_t(size), kMaxMaskSide,
+                           [&](const uint8_t* row) { reducer->addRow(row, components); }))
+            return false;
+    } else {
+        std::unique_ptr<unsigned char, void (*)(unsigned char*)> decoded(
+            decodeImage(data, size, &width, &height, &components), freeImage);
+        if (!decoded || width < 1 || height < 1 || components < 1 || components > 4)
+            return false;
+        start(components <= 2 ? 1 : 4);
+        const size_t stride = size_t(width) * size_t(components);
+        for (int row = 0; row < height; ++row)
+            reducer->addRow(decoded.get() + size_t(row) * stride, components);
+    }
 
-    pixels_ = std::move(reducer.pixels());
-    channels_ = channels;
+    pixels_ = std::move(reducer->pixels());
+    channels_ = components <= 2 ? 1 : 4;
     if (channels_ == 4 && allGrey(pixels_)) {
         keepRed(pixels_);
         channels_ = 1;

@@ -1,7 +1,8 @@
 // stb_image is compiled into the library with internal linkage, so none of its
 // symbols reach the dynamic symbol table or clash with a host's own copy.
 //
-// Only PNG, BMP and TGA are decoded (see MaskPixels for the BMPs refused). The packaged decoder's JPEG and PNM
+// Only BMP and TGA are decoded here (see MaskPixels for the BMPs refused);
+// PNG goes to libspng (png_rows.h). The packaged decoder's JPEG and PNM
 // readers write and read out of bounds on malformed files (found by fuzzing
 // this library), and masks are lossless images anyway. Decoding always runs
 // from memory: the stdio reader is never used.
@@ -26,16 +27,14 @@ void* reallocZeroed(void* pointer, size_t oldSize, size_t newSize)
 }  // namespace
 
 // Malformed files make the decoder read parts of its buffers it never wrote
-// (unwritten TGA pixels, inflated PNG data past its end). Every buffer starts
-// zeroed and grows zeroed, so such pixels come out black, never as whatever
-// the heap held.
+// (unwritten TGA pixels). Every buffer starts zeroed and grows zeroed, so
+// such pixels come out black, never as whatever the heap held.
 #define STBI_MALLOC(size) std::calloc(1, size)
 #define STBI_REALLOC(pointer, size) std::realloc(pointer, size)
 #define STBI_REALLOC_SIZED(pointer, oldSize, newSize) reallocZeroed(pointer, oldSize, newSize)
 #define STBI_FREE(pointer) std::free(pointer)
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO

@@ -104,28 +104,44 @@ std::string greyPngBytes(int width, int height, const std::function<uint8_t(int 
     return bytes;
 }
 
-std::string uniformBitPngBytes(int width, int height, bool set)
+std::string packedGreyPngBytes(int width, int height, int depth,
+                               const std::function<unsigned(int column, int row)>& sample)
 {
-    const size_t rowBytes = (size_t(width) + 7) / 8;
-    std::string raw;
-    raw.reserve((rowBytes + 1) * size_t(height));
+    const size_t rowBytes = (size_t(width) * size_t(depth) + 7) / 8;
+    std::string raw((rowBytes + 1) * size_t(height), '\0');  // filter byte 0: none
     for (int row = 0; row < height; ++row) {
-        raw.push_back('\0');  // filter: none
-        raw.append(rowBytes, set ? char(0xff) : '\0');
+        char* packed = &raw[size_t(row) * (rowBytes + 1) + 1];
+        for (int column = 0; column < width; ++column) {
+            const int bit = column * depth;
+            packed[bit / 8] = char(packed[bit / 8] | char(sample(column, row) << (8 - depth - bit % 8)));
+        }
     }
+    return greyPngFromScanlines(width, height, depth, false, raw);
+}
+
+std::string greyPngFromScanlines(int width, int height, int depth, bool interlaced, const std::string& scanlines)
+{
+    std::string raw = scanlines;
     int compressedSize = 0;
     unsigned char* compressed = stbi_zlib_compress(reinterpret_cast<unsigned char*>(raw.data()),
                                                    int(raw.size()), &compressedSize, 9);
     std::string header;
     appendBigEndian(header, uint32_t(width));
     appendBigEndian(header, uint32_t(height));
-    header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit, grey, deflate, adaptive, no interlace
+    header += char(depth);
+    header += std::string("\x00\x00\x00", 3);  // grey, deflate, adaptive filters
+    header += char(interlaced ? 1 : 0);
     std::string png = "\x89PNG\r\n\x1a\n";
     appendChunk(png, "IHDR", header);
     appendChunk(png, "IDAT", std::string(reinterpret_cast<char*>(compressed), size_t(compressedSize)));
     appendChunk(png, "IEND", "");
     STBIW_FREE(compressed);
     return png;
+}
+
+std::string uniformBitPngBytes(int width, int height, bool set)
+{
+    return packedGreyPngBytes(width, height, 1, [set](int, int) { return unsigned(set); });
 }
 
 std::string warpMapText(uint32_t width, uint32_t height,

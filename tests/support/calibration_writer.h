@@ -30,9 +30,19 @@ std::string pngBytes(const Image& image);
 // An 8-bit grey PNG (one component a pixel) of level(column, row).
 std::string greyPngBytes(int width, int height, const std::function<uint8_t(int column, int row)>& level);
 
+// A grey PNG (colour type 0) from its filtered scanlines as the format
+// stores them (each starting with its filter byte), Adam7 passes one after
+// the other when `interlaced`.
+std::string greyPngFromScanlines(int width, int height, int depth, bool interlaced, const std::string& scanlines);
+
+// A grey PNG of 1, 2 or 4 bits a pixel, samples packed as the format stores
+// them, each sample(column, row) in 0 .. 2^depth - 1.
+std::string packedGreyPngBytes(int width, int height, int depth,
+                               const std::function<unsigned(int column, int row)>& sample);
+
 // A 1-bit grey PNG of width x height pixels all set (white) or all clear
-// (black): a few kilobytes for even the largest mask, since its rows compress
-// to almost nothing.
+// (black): small for even the largest mask, since its rows compress to
+// almost nothing.
 std::string uniformBitPngBytes(int width, int height, bool set);
 
 // Warp map text of a width x height grid: output position (x, y) in the unit
