@@ -95,7 +95,7 @@ int fitted(int side, int limit)
 
 void MaskPixels::release()
 {
-    pixels_ = {};
+    std::vector<unsigned char>().swap(pixels_);  // frees the memory, not only the contents
     channels_ = width_ = height_ = storedWidth_ = storedHeight_ = 0;
 }
 

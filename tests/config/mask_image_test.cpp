@@ -98,10 +98,16 @@ TEST(MaskImage, RefusesImplausibleAndUnsupportedImages)
         {"paletted BMP", {0x42, 0x4d, 0x8a, 0, 0, 0, 0, 0x7a, 0, 1, 0, 0, 0, 0, 0x6c, 0, 0, 0,
                           2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 4, 0}},
     };
+    const std::vector<unsigned char> good = bytesOf(pngBytes(Image::filled(2, 2, 1, 2, 3)));
     for (const auto& c : cases) {
         calib::MaskPixels pixels;
         EXPECT_FALSE(pixels.decodeMemory(c.bytes.data(), int(c.bytes.size()))) << c.label;
         EXPECT_EQ(pixels.pixels(), nullptr) << c.label;
+        // A failure after a success drops what the object held.
+        ASSERT_TRUE(pixels.decodeMemory(good.data(), int(good.size())));
+        EXPECT_FALSE(pixels.decodeMemory(c.bytes.data(), int(c.bytes.size()))) << c.label;
+        EXPECT_EQ(pixels.pixels(), nullptr) << c.label;
+        EXPECT_EQ(pixels.width(), 0) << c.label;
     }
 }
 
