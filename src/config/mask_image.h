@@ -60,9 +60,8 @@ private:
 };
 
 // Whether `size` bytes can hold an image of width x height pixels in the
-// format the bytes announce, and (for PNG) every chunk lies within them. A
-// header that claims far more than the file could hold is refused before the
-// decoder allocates memory for it.
+// format the bytes announce. A header that claims far more than the file
+// could hold is refused before anything is decoded.
 bool plausibleImageSize(const unsigned char* data, int size, int width, int height);
 
 }  // namespace calib

@@ -69,8 +69,8 @@ private:
 // first row, known when row 1 starts (or at the end for a single row).
 class GridOrder {
 public:
-    // Whether the next point may carry these indices; if not, expected()
-    // says which point was due.
+    // Whether the next point may carry these indices; if not,
+    // expectedColumn() and expectedRow() say which point was due.
     bool accept(uint32_t column, uint32_t row);
 
     // The indices the next point must carry. Before the first row has ended
