@@ -8,6 +8,7 @@
 #include "config/mask_reduce.h"
 #include "config/png_rows.h"
 #include "config/stb_image_decoder.h"
+#include "core/messages.h"
 
 namespace calib {
 
@@ -105,7 +106,14 @@ bool MaskPixels::decodeFile(const char* path, MaskFit fit)
     std::vector<unsigned char> bytes;
     if (!path || !readFile(path, bytes) || bytes.empty())
         return false;
-    return decodeMemory(bytes.data(), int(bytes.size()), fit);
+    if (!decodeMemory(bytes.data(), int(bytes.size()), fit))
+        return false;
+    if (width_ != storedWidth_ || height_ != storedHeight_) {
+        kzLogMessage(KZ_MESSAGE_INFO,
+                     "Mask %s: %dx%d reduced to %dx%d, the size of the output it is drawn over",
+                     path, storedWidth_, storedHeight_, width_, height_);
+    }
+    return true;
 }
 
 bool MaskPixels::decodeMemory(const unsigned char* data, int size, MaskFit fit)
