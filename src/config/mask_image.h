@@ -30,6 +30,15 @@ inline MaskFit maskFitForOutput(unsigned width, unsigned height)
     return {side(width), side(height)};
 }
 
+// Whether a mask loaded at width x height from an image of storedWidth x
+// storedHeight has the size a load for `fit` would give it; a mask that does
+// not is loaded again when its channel's output size changes.
+inline bool maskMatchesFit(int width, int height, int storedWidth, int storedHeight, MaskFit fit)
+{
+    auto fitted = [](int side, int limit) { return limit > 0 && side > limit ? limit : side; };
+    return width == fitted(storedWidth, fit.width) && height == fitted(storedHeight, fit.height);
+}
+
 class MaskPixels {
 public:
     // Decodes a file; false if it cannot be read or decoded. An image wider

@@ -31,6 +31,33 @@ void loadMask(kzContextOpenGL* context, const char* path, kzOpenGLTexture*& text
     }
 }
 
+// Loads a mask again when the output size changed what its load would give
+// (it was reduced, or would be now); the old texture stays if that fails.
+void refitMask(const char* path, const calib::MaskFit& fit, kzOpenGLTexture*& texture)
+{
+    if (!texture || calib::maskMatchesFit(texture->width, texture->height, texture->storedWidth,
+                                          texture->storedHeight, fit))
+        return;
+    kzOpenGLTexture* refitted = nullptr;
+    if (kzOpenGLCreateTextureFromFile(path, &refitted, fit)) {
+        kzOpenGLFreeTexture(texture);
+        texture = refitted;
+    }
+}
+
+void refitMasks(kzContextOpenGL* context, unsigned channel, kzCorrectionDataOpenGL& data)
+{
+    const auto found = context->configurations.find(channel);
+    if (found == context->configurations.end())
+        return;
+    const kzConfigurationData& configuration = found->second;
+    const calib::MaskFit fit = calib::maskFitForOutput(context->width, context->height);
+    refitMask(configuration.blending, fit, data.blendingTexture);
+    refitMask(configuration.secondaryBlending, fit, data.secondaryBlendingTexture);
+    refitMask(configuration.blacklevel, fit, data.blacklevelTexture);
+    refitMask(configuration.directionalShading, fit, data.directionalShadingTexture);
+}
+
 // What a type's build step returns, and whether the record is kept.
 struct BuildOutcome {
     kzResult result;
@@ -152,9 +179,11 @@ kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, u
     context->width = width;
     context->height = height;
     if (auto built = context->corrections.find(channel); built != context->corrections.end()) {
-        // A new output size needs a table of that size.
-        if (kzOpenGLContextIsCurrent())
+        // A new output size needs a table of that size, and masks fitted to it.
+        if (kzOpenGLContextIsCurrent()) {
+            refitMasks(context, channel, built->second);
             kzOpenGLPrepareChannelTable(*context, channel, built->second);
+        }
         return KZ_OK;
     }
 

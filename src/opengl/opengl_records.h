@@ -50,6 +50,8 @@ struct kzOpenGLTexture {
     GLuint id;
     int32_t width;
     int32_t height;
+    int32_t storedWidth;  // size of the image in its file, before any reduction
+    int32_t storedHeight;
 };
 
 // Attribute locations of the correction programs, which are also the indices

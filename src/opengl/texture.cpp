@@ -68,7 +68,8 @@ kzOpenGLTexture* uploadTexture(const calib::MaskPixels& pixels)
                      grey ? GL_RED : GL_RGBA, GL_UNSIGNED_BYTE, pixels.pixels());
     }
     glBindTexture(GL_TEXTURE_2D, GLuint(previous));
-    return new kzOpenGLTexture{id, pixels.width(), pixels.height()};
+    return new kzOpenGLTexture{id, pixels.width(), pixels.height(), pixels.storedWidth(),
+                               pixels.storedHeight()};
 }
 
 }  // namespace

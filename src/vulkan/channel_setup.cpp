@@ -200,9 +200,24 @@ kzResult buildRecord(kzContextVulkan* context, unsigned channel,
 
 // A record is rebuilt from scratch when it was stored without a usable
 // configuration, or for a correction type other than the one now configured.
-bool needsRebuild(const kzCorrectionDataVulkan& data, const kzConfigurationData& configuration)
+// Whether a mask would load at another size for the context's output size
+// (it was reduced, or would be now).
+bool maskNeedsRefit(const kzContextVulkan* context, const kzVulkanTexture& texture)
 {
-    return !data.camera || data.correctionType != configuration.type;
+    return texture.view != VK_NULL_HANDLE &&
+           !calib::maskMatchesFit(int(texture.width), int(texture.height), int(texture.storedWidth),
+                                  int(texture.storedHeight),
+                                  calib::maskFitForOutput(context->width, context->height));
+}
+
+bool needsRebuild(const kzContextVulkan* context, const kzCorrectionDataVulkan& data,
+                  const kzConfigurationData& configuration)
+{
+    return !data.camera || data.correctionType != configuration.type ||
+           maskNeedsRefit(context, data.blendingTexture) ||
+           maskNeedsRefit(context, data.secondaryBlendingTexture) ||
+           maskNeedsRefit(context, data.blacklevelTexture) ||
+           maskNeedsRefit(context, data.directionalShadingTexture);
 }
 
 // Switching to a known channel: new scene image views. The per-image objects
@@ -275,7 +290,7 @@ kzResult kzSetActiveChannel_Vulkan(kzContextVulkan* context, unsigned channel,
                            channel);
             return KZ_ERROR_INVALID_DATA;
         }
-        if (!needsRebuild(data, found->second))
+        if (!needsRebuild(context, data, found->second))
             return rebindRecord(context, data, std::move(imageViews));
         kzVulkanReleaseCorrectionData(context, data);
         context->corrections.erase(existing);

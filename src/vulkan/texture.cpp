@@ -163,6 +163,8 @@ bool createTexture(kzContextVulkan* context, const calib::MaskPixels& pixels,
     }
     texture.width = uint32_t(pixels.width());
     texture.height = uint32_t(pixels.height());
+    texture.storedWidth = uint32_t(pixels.storedWidth());
+    texture.storedHeight = uint32_t(pixels.storedHeight());
     return true;
 }
 

@@ -28,6 +28,8 @@ struct kzVulkanTexture {
     VkImageView view = VK_NULL_HANDLE;
     uint32_t width = 0;
     uint32_t height = 0;
+    uint32_t storedWidth = 0;  // size of the image in its file, before any reduction
+    uint32_t storedHeight = 0;
 };
 
 // One vertex of a static correction mesh: where the warp map puts the point on
