@@ -1,5 +1,6 @@
 #include <climits>
 
+#include "geometry/grid_points.h"
 #include "geometry/grid_triangles.h"
 #include "opengl/opengl_records.h"
 
@@ -39,7 +40,7 @@ bool uploadUnwarped(GLuint buffer, const kzVec3f* vertices, size_t count, GLenum
     if (count > 0 && !texcoords)
         return false;
     for (size_t i = 0; i < count; ++i)
-        texcoords[i] = kzVec2f{vertices[i].x, 1.0f - vertices[i].y};
+        texcoords[i] = grid::finiteOr0(kzVec2f{vertices[i].x, 1.0f - vertices[i].y});
     const bool kept = count == 0 || glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
     glVertexAttribPointer(KZ_ATTRIBUTE_TEXCOORD_UNWARPED, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glEnableVertexAttribArray(KZ_ATTRIBUTE_TEXCOORD_UNWARPED);
@@ -55,7 +56,7 @@ bool uploadFlatPositions(GLuint buffer, const kzVec3f* vertices, size_t count, G
     if (count > 0 && !positions)
         return false;
     for (size_t i = 0; i < count; ++i)
-        positions[i] = kzVec2f{vertices[i].x, vertices[i].y};
+        positions[i] = grid::finiteOr0(kzVec2f{vertices[i].x, vertices[i].y});
     const bool kept = count == 0 || glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
     glVertexAttribPointer(KZ_ATTRIBUTE_POSITION, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glEnableVertexAttribArray(KZ_ATTRIBUTE_POSITION);
@@ -70,8 +71,10 @@ void leaveEmpty(GLuint buffer, GLenum usage)
 }
 
 // The triangle list, generated straight into the element buffer bound to the
-// vertex array that is bound now.
-bool uploadIndices(GLuint buffer, uint32_t width, uint32_t height, GLenum usage)
+// vertex array that is bound now; cells with an invalid corner of `points`
+// (or of `alsoFinite`) draw nothing.
+bool uploadIndices(GLuint buffer, uint32_t width, uint32_t height, GLenum usage, const kzMesh* points,
+                   const kzVec3f* alsoFinite)
 {
     const size_t count = size_t(grid::triangleIndexCount(width, height));
     auto* indices = static_cast<uint32_t*>(
@@ -80,7 +83,7 @@ bool uploadIndices(GLuint buffer, uint32_t width, uint32_t height, GLenum usage)
         return true;
     if (!indices)
         return false;
-    grid::writeTriangleIndices(width, height, indices);
+    grid::writeTriangleIndices(width, height, indices, points, alsoFinite);
     return glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER) == GL_TRUE;
 }
 
@@ -113,38 +116,46 @@ bool kzOpenGLCreateCorrectionMesh(const kzMesh* mesh, kzOpenGLCorrectionMesh** c
         return false;
     }
 
-    const kzVec3f* world =
-        worldPositions.size() == count ? worldPositions.data() : mesh->vertices;
+    // Invalid points upload as zeros (copies are made only when there are
+    // any); the cells they touch draw nothing. A dynamic channel's surface
+    // points, the world positions, must be valid too.
+    const bool hasWorld = worldPositions.size() == count;
+    std::vector<kzVec3f> finiteVertices, finiteNormals, finiteTangents, finiteWorld;
+    std::vector<kzVec2f> finiteTexcoords;
+    const kzVec3f* vertices = grid::finiteArray(mesh->vertices, count, finiteVertices);
+    const kzVec2f* texcoords = grid::finiteArray(mesh->texcoords, count, finiteTexcoords);
+    const kzVec3f* world = hasWorld ? grid::finiteArray(worldPositions.data(), count, finiteWorld) : vertices;
 
     glBindVertexArray(result->vao);
     bool uploaded = false;
     if (inputs == kzOpenGLMeshInputs::All) {
         uploaded =
             uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION], KZ_ATTRIBUTE_POSITION, 3,
-                            mesh->vertices, count, usage) &&
+                            vertices, count, usage) &&
             uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED],
-                            KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, mesh->texcoords, count, usage) &&
-            uploadUnwarped(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], mesh->vertices, count,
+                            KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, texcoords, count, usage) &&
+            uploadUnwarped(result->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED], vertices, count,
                            usage);
-        uploadAttribute(result->buffers[KZ_ATTRIBUTE_NORMAL], KZ_ATTRIBUTE_NORMAL, 3, mesh->normals,
-                        count, usage);
+        uploadAttribute(result->buffers[KZ_ATTRIBUTE_NORMAL], KZ_ATTRIBUTE_NORMAL, 3,
+                        grid::finiteArray(mesh->normals, count, finiteNormals), count, usage);
         uploadAttribute(result->buffers[KZ_ATTRIBUTE_TANGENT], KZ_ATTRIBUTE_TANGENT, 3,
-                        mesh->tangents, count, usage);
+                        grid::finiteArray(mesh->tangents, count, finiteTangents), count, usage);
         uploadAttribute(result->buffers[KZ_ATTRIBUTE_POSITION1], KZ_ATTRIBUTE_POSITION1, 3, world,
                         count, usage);
     } else {
         // The static program derives the mask lookup from the position; the
         // other buffers stay empty but named, so that every name is an object.
-        uploaded = uploadFlatPositions(result->buffers[KZ_ATTRIBUTE_POSITION], mesh->vertices, count,
+        uploaded = uploadFlatPositions(result->buffers[KZ_ATTRIBUTE_POSITION], vertices, count,
                                        usage) &&
                    uploadAttribute(result->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED],
-                                   KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, mesh->texcoords, count, usage);
+                                   KZ_ATTRIBUTE_TEXCOORD_WARPED, 2, texcoords, count, usage);
         for (GLuint location : {KZ_ATTRIBUTE_TEXCOORD_UNWARPED, KZ_ATTRIBUTE_NORMAL,
                                 KZ_ATTRIBUTE_TANGENT, KZ_ATTRIBUTE_POSITION1})
             leaveEmpty(result->buffers[location], usage);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    uploaded = uploaded && uploadIndices(result->elements, mesh->width, mesh->height, usage);
+    uploaded = uploaded && uploadIndices(result->elements, mesh->width, mesh->height, usage, mesh,
+                                         hasWorld ? worldPositions.data() : nullptr);
     glBindVertexArray(0);
     if (!uploaded) {
         kzOpenGLFreeCorrectionMesh(result);

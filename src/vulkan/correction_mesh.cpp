@@ -2,6 +2,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "geometry/grid_points.h"
 #include "geometry/grid_triangles.h"
 #include "vulkan/vulkan_records.h"
 
@@ -9,17 +10,18 @@ using namespace kz_vk_defs;
 
 namespace {
 
+// Non-finite values (invalid points) are stored as 0; their cells draw nothing.
 void store(float* destination, const kzVec3f& value)
 {
-    destination[0] = value.x;
-    destination[1] = value.y;
-    destination[2] = value.z;
+    destination[0] = grid::finiteOr0(value.x);
+    destination[1] = grid::finiteOr0(value.y);
+    destination[2] = grid::finiteOr0(value.z);
 }
 
 void store(float* destination, float x, float y)
 {
-    destination[0] = x;
-    destination[1] = y;
+    destination[0] = grid::finiteOr0(x);
+    destination[1] = grid::finiteOr0(y);
 }
 
 kzVec3f elementOr0(const kzVec3f* array, size_t i)
@@ -125,13 +127,14 @@ void createFilledBuffer(kzContextVulkan* context, VkDeviceSize size, VkBufferUsa
 
 // The grid's bands: as many rows of cells as keep a band's vertices within
 // 16-bit indices, or the whole grid with 32-bit indices when not even two rows
-// fit.
+// fit. The bands share one index list, so a grid with invalid points, whose
+// list differs from cell to cell, is one band with 32-bit indices.
 void planBands(const kzMesh& mesh, kzVulkanCorrectionMesh& cmesh)
 {
     cmesh.columns = mesh.width;
     cmesh.cellRows = grid::triangleIndexCount(mesh.width, mesh.height) > 0 ? mesh.height - 1 : 0;
     const size_t rowsInShortRange = kzVulkanMaxShortIndexedVertices / std::max<size_t>(mesh.width, 1);
-    const bool shortIndices = rowsInShortRange >= 2;
+    const bool shortIndices = rowsInShortRange >= 2 && grid::invalidPointCount(mesh) == 0;
     cmesh.bandRows = shortIndices ? std::min<uint32_t>(cmesh.cellRows, uint32_t(rowsInShortRange - 1)) : cmesh.cellRows;
     cmesh.indexType = shortIndices ? VK_INDEX_TYPE_UINT16 : VK_INDEX_TYPE_UINT32;
     cmesh.indexCount = uint32_t(grid::triangleIndexCount(mesh.width, cmesh.bandRows + 1));
@@ -161,7 +164,8 @@ void buildMesh(kzContextVulkan* context, const kzMesh& mesh, kzVulkanCorrectionM
                                    if (shortIndices)
                                        grid::writeTriangleIndices(mesh.width, rows, static_cast<uint16_t*>(bytes));
                                    else
-                                       grid::writeTriangleIndices(mesh.width, rows, static_cast<uint32_t*>(bytes));
+                                       grid::writeTriangleIndices(mesh.width, rows, static_cast<uint32_t*>(bytes),
+                                                                  &mesh);
                                });
     } catch (...) {
         kzVulkanFreeCorrectionMesh(context, &cmesh);

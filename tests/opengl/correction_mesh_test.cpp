@@ -2,6 +2,7 @@
 // the world positions and the triangle list in an element buffer of the
 // vertex array.
 
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -85,6 +86,63 @@ TEST(GridTriangles, TwoTrianglesPerCellInRowOrder)
         EXPECT_EQ(indices, c.indices) << c.width << "x" << c.height;
         EXPECT_EQ(grid::triangleIndexCount(c.width, c.height), c.indices.size());
     }
+}
+
+// A point with any non-finite position or lookup component turns the cells
+// it is a corner of into triangles without area (all on the cell's
+// upper-left point), and nothing else; the list keeps its length.
+TEST(GridTriangles, CellsWithAnInvalidCornerAreSkipped)
+{
+    const float inf = INFINITY;
+    const struct {
+        const char* name;
+        size_t point;
+        kzVec3f vertex;
+        kzVec2f texcoord;
+        std::vector<uint32_t> indices;
+    } cases[] = {
+        {"corner point, x not a number", 0, {NAN, 0, 0}, {0, 0}, {0, 0, 0, 0, 0, 0, 1, 2, 4, 2, 5, 4}},
+        {"middle point, v infinite", 1, {0, 0, 0}, {0, inf}, {0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1}},
+        {"lower right, z infinite", 5, {0, 0, -inf}, {0, 0}, {0, 1, 3, 1, 4, 3, 1, 1, 1, 1, 1, 1}},
+        {"all finite", 3, {1, 1, 1}, {1, 1}, {0, 1, 3, 1, 4, 3, 1, 2, 4, 2, 5, 4}},
+    };
+    for (const auto& c : cases) {
+        kzMesh mesh = gridMesh(3, 2);
+        mesh.vertices[c.point] = c.vertex;
+        mesh.texcoords[c.point] = c.texcoord;
+        std::vector<uint32_t> indices;
+        grid::appendTriangleIndices(3, 2, indices, &mesh);
+        EXPECT_EQ(indices, c.indices) << c.name;
+    }
+}
+
+// Invalid points upload as zeros: no interpolation on the GPU reads a NaN.
+TEST_F(CorrectionMeshTest, NonFiniteValuesUploadAsZero)
+{
+    kzMesh mesh = gridMesh(3, 2);
+    mesh.vertices[4] = {NAN, 1, INFINITY};
+    mesh.texcoords[4] = {NAN, 2};
+    mesh.normals[4] = {-INFINITY, 3, 4};
+    mesh.tangents[4] = {5, NAN, 6};
+    kzOpenGLCorrectionMesh* cmesh = nullptr;
+    ASSERT_TRUE(kzOpenGLCreateCorrectionMesh(&mesh, &cmesh, GL_STATIC_DRAW, {}));
+    EXPECT_EQ(drawnIndices(*cmesh), (std::vector<uint32_t>{0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1}));
+    const auto positions = bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_POSITION]);
+    const auto warped = bufferContents<kzVec2f>(cmesh->buffers[KZ_ATTRIBUTE_TEXCOORD_WARPED]);
+    const auto unwarped = bufferContents<kzVec2f>(cmesh->buffers[KZ_ATTRIBUTE_TEXCOORD_UNWARPED]);
+    const auto normals = bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_NORMAL]);
+    const auto tangents = bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_TANGENT]);
+    const auto world = bufferContents<kzVec3f>(cmesh->buffers[KZ_ATTRIBUTE_POSITION1]);
+    ASSERT_EQ(positions.size(), 6u);
+    EXPECT_TRUE(sameVec3(positions[4], {0, 1, 0}));
+    EXPECT_TRUE(sameVec3(world[4], {0, 1, 0}));
+    EXPECT_EQ(warped[4].x, 0.0f);
+    EXPECT_EQ(warped[4].y, 2.0f);
+    EXPECT_EQ(unwarped[4].x, 0.0f);
+    EXPECT_TRUE(sameVec3(normals[4], {0, 3, 4}));
+    EXPECT_TRUE(sameVec3(tangents[4], {5, 0, 6}));
+    EXPECT_TRUE(sameVec3(positions[3], mesh.vertices[3]));  // valid points as they are
+    kzOpenGLFreeCorrectionMesh(cmesh);
 }
 
 TEST_F(CorrectionMeshTest, BuffersHoldTheMeshPerAttribute)

@@ -169,14 +169,22 @@ protected:
     // Compares a static channel's drawing with the model. Output pixel
     // (column, row) lies at (x, y) = ((column + 0.5) / size, (row + 0.5) / size)
     // with y up; masks are sampled at (x, 1 - y) and the scene between that
-    // and the mirrored lookup (1 - x, y).
-    PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Strengths& w, const Gammas& g)
+    // and the mirrored lookup (1 - x, y). With `centreHole`, the four cells
+    // around the warp map's centre point (x and y from 0.25 to 0.75) must be
+    // black: nothing is drawn there.
+    PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Strengths& w, const Gammas& g,
+                                  bool centreHole = false)
     {
         PixelComparison comparison(kTolerance);
         for (int row = 0; row < size; ++row) {
             for (int column = 0; column < size; ++column) {
                 const double x = (column + 0.5) / size;
                 const double y = (row + 0.5) / size;
+                if (centreHole && x > 0.25 && x < 0.75 && y > 0.25 && y < 0.75) {
+                    for (int k = 0; k < 3; ++k)
+                        comparison.checkExact(pixelAt(pixels, size, column, row)[k], 0, k, "hole");
+                    continue;
+                }
                 Lookups in;
                 const double u = x + (1 - 2 * x) * w.warp;        // from x towards 1 - x
                 const double v = (1 - y) + (2 * y - 1) * w.warp;  // from 1 - y towards y
@@ -257,6 +265,42 @@ TEST_F(CorrectionPixelsTest, StaticChannelFollowsGammasAndPassStrengths)
             strength(effective, pass) = 0;
         const auto pixels = draw(context, sceneTexture(GL_TEXTURE_2D, staticScene()));
         const PixelComparison comparison = compareStatic(pixels, effective, c.gammas);
+        EXPECT_ALL_PIXELS_MATCH(comparison);
+    }
+}
+
+// A warp map point without a valid lookup: the cells around it stay black,
+// whether the lookup or the position is not a number, and the rest of the
+// output is drawn as usual.
+TEST_F(CorrectionPixelsTest, CellsAroundInvalidWarpPointAreNotDrawn)
+{
+    const auto mirrored = [](float x, float y) { return kzVec2f{1 - x, y}; };
+    std::string invalidPosition = warpMapText(5, 5, mirrored);
+    const std::string centre = "\n0.5;0.5;0.5;0.5;2;2\n";
+    ASSERT_NE(invalidPosition.find(centre), std::string::npos);
+    invalidPosition.replace(invalidPosition.find(centre), centre.size(), "\n0.5;-inf;0.5;0.5;2;2\n");
+    const struct {
+        const char* name;
+        std::string warp;
+    } cases[] = {
+        {"lookup not a number",
+         warpMapText(5, 5, [&](float x, float y) {
+             return x == 0.5f && y == 0.5f ? kzVec2f{NAN, y} : mirrored(x, y);
+         })},
+        {"position infinite", invalidPosition},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const std::string warp = "hole" + std::to_string(i) + ".csv";
+        dir.write(warp, cases[i].warp);
+        const std::string configuration =
+            dir.write("hole" + std::to_string(i) + ".xml",
+                      configurationText(KZ_CORRECTION_STATIC, 2.2f, 1.0f, 1.0f,
+                                        channelElement(0, staticChannel({{"warpmap", warp}}))));
+        kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, configuration);
+        ASSERT_NE(context, nullptr);
+        const auto pixels = draw(context, sceneTexture(GL_TEXTURE_2D, staticScene()));
+        const PixelComparison comparison = compareStatic(pixels, Strengths{}, Gammas{}, true);
         EXPECT_ALL_PIXELS_MATCH(comparison);
     }
 }

@@ -53,6 +53,7 @@ expect 0 "warning: Channel 3: path of blending does not fit" "$dovav" channels "
 cal=$scratch/cal
 mkdir -p "$cal"
 printf 'x;y;u;v;column;row\n0;0;0;0;0;0\n1;0;1;0;1;0\n0;1;0;1;0;1\n1;1;1;1;1;1\n' >"$cal/warp.csv"
+printf 'x;y;u;v;column;row\n0;0;0;0;0;0\n1;0;nan;0;1;0\n0;1;0;1;0;1\n1;1;1;inf;1;1\n' >"$cal/holes.csv"
 printf 'camera\n0;0;1.5;0;0;0;0;0;0;0;-1;1;-0.75;0.75;0;0\n' >"$cal/camera.csv"
 printf 'x;y;z;u;v;column;row\n0;0;0;0;0;0;0\n2;0;0;1;0;1;0\n0;0;1;0;1;0;1\n2;0;1;1;1;1;1\n' >"$cal/shape.csv"
 printf 'target\n0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;1;2;0;1;2;0;0;0;0;0\n' >"$cal/target.csv"
@@ -79,20 +80,22 @@ configuration "$scratch/bad-files.xml" 0 \
   'id="1" warpmap="cal/missing.csv" frustum="cal/short-camera.csv" blending="cal/warp.csv"' \
   'id="2" warpmap="cal/warp.csv" frustum="cal/camera.csv"'
 configuration "$scratch/bad-dynamic.xml" 1 'id="4" shape="cal/warp.csv"'
+configuration "$scratch/holes.xml" 0 'id="1" warpmap="cal/holes.csv" frustum="cal/camera.csv"'
 configuration "$scratch/bad-type.xml" 5 'id="1" warpmap="cal/warp.csv" frustum="cal/camera.csv"'
 
-expect 0 "^1 +static +2x2 +2x2/-/2x2/- +fov 73.74, aspect 1.333, at \(0, 1.5, 0\) +2.2 +1 +1 +ok$" \
+expect 0 "^1 +static +2x2 +0 +2x2/-/2x2/- +fov 73.74, aspect 1.333, at \(0, 1.5, 0\) +2.2 +1 +1 +ok$" \
   "$dovav" check "$scratch/static.xml"
-expect 0 "^2 +static +2x2 +-/-/-/- .* 2.2 +1 +1.1 +ok$" "$dovav" check "$scratch/static.xml"
+expect 0 "^2 +static +2x2 +0 +-/-/-/- .* 2.2 +1 +1.1 +ok$" "$dovav" check "$scratch/static.xml"
 expect 0 "^all 2 channel\(s\) would set up cleanly$" "$dovav" check "$scratch/static.xml"
-expect 0 "^1 +dynamic +2x2 +2x2/-/-/- +target 2 x 1 +2.2 +1 +1 +ok$" "$dovav" check "$scratch/dynamic.xml"
+expect 0 "^1 +dynamic +2x2 +0 +2x2/-/-/- +target 2 x 1 +2.2 +1 +1 +ok$" "$dovav" check "$scratch/dynamic.xml"
+expect 0 "^1 +static +2x2 +2 +-/-/-/- " "$dovav" check "$scratch/holes.xml"
 expect 0 "channel 1: blend mask $cal/blend.tga: ok" "$dovav" check -v "$scratch/static.xml"
 expect 1 "channel 1: warp map $cal/missing.csv: KZ_ERROR_FILE \(3\): No such file or directory" \
   "$dovav" check "$scratch/bad-files.xml"
 expect 1 "channel 1: camera $cal/short-camera.csv: KZ_ERROR_INVALID_DATA \(2\): the data line has 3 field\(s\), at least 16 expected" \
   "$dovav" check "$scratch/bad-files.xml"
 expect 1 "channel 1: blend mask $cal/warp.csv: not a PNG, BMP or TGA image" "$dovav" check "$scratch/bad-files.xml"
-expect 1 "^1 +static +FAIL +FAIL/-/-/- .* 3 of 3 failed$" "$dovav" check "$scratch/bad-files.xml"
+expect 1 "^1 +static +FAIL +- +FAIL/-/-/- .* 3 of 3 failed$" "$dovav" check "$scratch/bad-files.xml"
 expect 1 "^1 of 2 channel\(s\) would not set up cleanly$" "$dovav" check "$scratch/bad-files.xml"
 expect 1 "channel 4: target rectangle: not configured \(target attribute\)" "$dovav" check "$scratch/bad-dynamic.xml"
 expect 1 "channel 4: screen shape $cal/warp.csv: KZ_ERROR_INVALID_DATA \(2\): line 2 has 6 field\(s\), at least 7 expected" \

@@ -159,15 +159,18 @@ Uv warpedLookup(double s, double t)
     return {1.1 - 1.2 * s, -0.1 + 1.2 * t};
 }
 
-std::string warpMap()
+// `centreHole`: the centre point's u is not a number, so the four cells
+// around it (s and t from 0.25 to 0.75) are not drawn.
+std::string warpMap(bool centreHole = false)
 {
     std::string text = "x;y;u;v;column;row\n";
     for (int row = 0; row < 5; ++row) {
         for (int column = 0; column < 5; ++column) {
             const Uv uv = warpedLookup(column / 4.0, row / 4.0);
+            const bool invalid = centreHole && row == 2 && column == 2;
             char line[160];
             std::snprintf(line, sizeof line, "%.9g;%.9g;%.9g;%.9g;%d;%d\n", column / 4.0,
-                          kTop + (kBottom - kTop) * row / 4.0, uv.u, uv.v, column, row);
+                          kTop + (kBottom - kTop) * row / 4.0, invalid ? NAN : uv.u, uv.v, column, row);
             text += line;
         }
     }
@@ -273,14 +276,17 @@ protected:
     // and the warped lookup.
     PixelComparison compareStatic(const std::vector<uint8_t>& pixels, const Image& scene, const Strengths& w,
                                   const Gammas& g, bool flipVerticesY = false,
-                                  MaskSetting masks = MaskSetting::Stored) const
+                                  MaskSetting masks = MaskSetting::Stored, bool centreHole = false) const
     {
         const Model model = [&](double column, double row) -> std::optional<Lookups> {
             const Uv xy{column / size, row / size};
             const double gridY = flipVerticesY ? 1 - xy.v : xy.v;
             if (gridY < kTop || gridY > kBottom)
                 return std::nullopt;  // outside the warped area
-            const Uv warped = warpedLookup(xy.u, (gridY - kTop) / (kBottom - kTop));
+            const double t = (gridY - kTop) / (kBottom - kTop);
+            if (centreHole && xy.u > 0.25 && xy.u < 0.75 && t > 0.25 && t < 0.75)
+                return std::nullopt;
+            const Uv warped = warpedLookup(xy.u, t);
             const Uv uv{xy.u + (warped.u - xy.u) * w.warp, xy.v + (warped.v - xy.v) * w.warp};
             if (w.blacklevel == 0 && beyondEdge(scene, uv))
                 return std::nullopt;
@@ -356,6 +362,21 @@ TEST_F(VulkanCorrectionPixels, StaticChannelFollowsGammasAndPassStrengths)
             compareStatic(draw(context, target()), kStaticScenes[0], effective, c.gammas, c.flipVerticesY, c.masks);
         EXPECT_ALL_PIXELS_MATCH(comparison);
     }
+}
+
+// A warp map point whose lookup is not a number: the cells around it keep the
+// render pass's opaque black, the rest is drawn as usual.
+TEST_F(VulkanCorrectionPixels, CellsAroundInvalidWarpPointAreNotDrawn)
+{
+    dir.write("hole.csv", warpMap(true));
+    const std::string configuration =
+        staticConfiguration("hole.xml", Gammas{}, staticChannel({{"warpmap", "hole.csv"}}));
+    kzContextVulkan* context = activeChannel(configuration, {sceneView(kStaticScenes[0])});
+    ASSERT_NE(context, nullptr);
+    const PixelComparison comparison =
+        compareStatic(draw(context, target()), kStaticScenes[0], Strengths{}, Gammas{}, false,
+                      MaskSetting::Stored, true);
+    EXPECT_ALL_PIXELS_MATCH(comparison);
 }
 
 // A pass whose mask did not load is locked at 0: neither switch turns it on.

@@ -38,6 +38,8 @@ const char kCheckUsage[] =
     "\n"
     "Prints one row per channel:\n"
     "  grid     columns x rows of the warp map (static) or screen shape (dynamic)\n"
+    "  invalid  grid points with a coordinate that is not a finite number: the\n"
+    "           cells around them are not drawn\n"
     "  masks    size of the blend, secondary blend, black-level and directional\n"
     "           shading masks in that order; - when not configured\n"
     "  view     static: vertical field of view in degrees, aspect ratio and\n"
@@ -124,6 +126,22 @@ std::string gridSize(const kzMesh& mesh)
     return std::to_string(mesh.width) + "x" + std::to_string(mesh.height);
 }
 
+bool finite(kzVec3f v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// Points with a non-finite position or texture coordinate, as the back-ends count them.
+std::string invalidPoints(const kzMesh& mesh)
+{
+    const size_t count = size_t(mesh.width) * mesh.height;
+    size_t invalid = 0;
+    for (size_t i = 0; mesh.vertices && mesh.texcoords && i < count; ++i)
+        invalid += !finite(mesh.vertices[i]) || !std::isfinite(mesh.texcoords[i].x) ||
+                   !std::isfinite(mesh.texcoords[i].y);
+    return std::to_string(invalid);
+}
+
 double distance(kzVec3f a, kzVec3f b)
 {
     return std::sqrt(double(a.x - b.x) * (a.x - b.x) + double(a.y - b.y) * (a.y - b.y) +
@@ -140,6 +158,7 @@ struct ChannelCheck {
     uint32_t channel = 0;
     const kzConfigurationData* configuration = nullptr;
     std::string grid = "-";
+    std::string invalid = "-";
     std::string masks;
     std::string view = "-";
     std::vector<FileCheck> files;
@@ -197,6 +216,7 @@ void checkStatic(const kzConfigurationData& configuration, ChannelCheck& check)
             check.grid = "FAIL";
         } else {
             check.grid = gridSize(mesh);
+            check.invalid = invalidPoints(mesh);
             if (mesh.width < 2 || mesh.height < 2)
                 check.warnings.push_back("warp map " + std::string(warpmap.path) + " is a " +
                                          gridSize(mesh) + " grid, which covers no area");
@@ -237,6 +257,7 @@ void checkDynamic(const kzConfigurationData& configuration, ChannelCheck& check)
             check.grid = "FAIL";
         } else {
             check.grid = gridSize(mesh);
+            check.invalid = invalidPoints(mesh);
             if (mesh.width < 2 || mesh.height < 2)
                 check.warnings.push_back("screen shape " + std::string(shape.path) + " is a " +
                                          gridSize(mesh) + " grid, which covers no area");
@@ -304,12 +325,12 @@ const char* typeName(int32_t type)
 void printTable(const std::vector<ChannelCheck>& checks)
 {
     std::vector<std::vector<std::string>> rows;
-    rows.push_back({"channel", "type", "grid", "masks", "view", "gamma", "in", "out", "files"});
+    rows.push_back({"channel", "type", "grid", "invalid", "masks", "view", "gamma", "in", "out", "files"});
     for (const ChannelCheck& check : checks) {
         const kzConfigurationData& configuration = *check.configuration;
         const size_t failures = check.failures();
         rows.push_back({std::to_string(check.channel), typeName(configuration.type), check.grid,
-                        check.masks, check.view, number(configuration.gamma),
+                        check.invalid, check.masks, check.view, number(configuration.gamma),
                         number(configuration.inputGamma), number(configuration.outputGamma),
                         failures == 0 ? "ok"
                                       : std::to_string(failures) + " of " +
