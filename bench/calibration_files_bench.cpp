@@ -122,6 +122,15 @@ void BM_LoadWarpmapGetlineBaseline(benchmark::State& state)
     });
 }
 
+// The same grid as a PFM (25 MB of float samples): read at memory speed.
+void BM_LoadPfmWarpmap(benchmark::State& state)
+{
+    timeLoads(state, dovav::bench::pfmWarpmapFile(kWarpmap.width, kWarpmap.height), kWarpmap,
+              [](const char* path, kzMesh& mesh) {
+        return kzLoadWarpmapFromFile(path, &mesh, 0, 0) == KZ_OK;
+    });
+}
+
 void BM_LoadScreenShape(benchmark::State& state)
 {
     timeLoads(state, dovav::bench::screenShapeFile(kScreenShape.width, kScreenShape.height),
@@ -143,6 +152,7 @@ void BM_LoadScreenShapeGetlineBaseline(benchmark::State& state)
 
 BENCHMARK(BM_LoadWarpmap)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_LoadWarpmapGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_LoadPfmWarpmap)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_LoadScreenShape)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_LoadScreenShapeGetlineBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 

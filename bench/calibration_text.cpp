@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 namespace dovav::bench {
 namespace {
@@ -83,6 +84,33 @@ const std::string& screenShapeFile(unsigned width, unsigned height)
                      u, v, -std::sin(angle), -std::cos(angle), 0.0, std::cos(angle),
                      -std::sin(angle), 0.0, c, r);
     });
+}
+
+const std::string& pfmWarpmapFile(unsigned width, unsigned height)
+{
+    static std::map<std::string, std::string> written;
+    const std::string name = "warpmap-" + std::to_string(width) + "x" + std::to_string(height) + ".pfm";
+    std::string& path = written[name];
+    if (!path.empty())
+        return path;
+    path = scratch().file(name);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
+    std::fprintf(file, "PF\n%u %u\n-1.0\n", width, height);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> jitter(-1e-3f, 1e-3f);
+    std::vector<float> row(size_t(width) * 3);
+    for (unsigned r = 0; r < height; ++r) {
+        for (unsigned c = 0; c < width; ++c) {
+            row[c * 3] = float(c) / float(width - 1) + jitter(random);
+            row[c * 3 + 1] = float(r) / float(height - 1) + jitter(random);
+            row[c * 3 + 2] = 0.0f;
+        }
+        std::fwrite(row.data(), sizeof(float), row.size(), file);
+    }
+    std::fclose(file);
+    return path;
 }
 
 size_t fileSize(const std::string& path)

@@ -12,6 +12,9 @@ const std::string& warpmapFile(unsigned width, unsigned height);
 // A width x height screen shape with normals and tangents (13 fields a line).
 const std::string& screenShapeFile(unsigned width, unsigned height);
 
+// A width x height little-endian PFM warp map (R, G the lookup, B zero).
+const std::string& pfmWarpmapFile(unsigned width, unsigned height);
+
 size_t fileSize(const std::string& path);
 
 }  // namespace dovav::bench

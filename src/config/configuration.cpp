@@ -110,8 +110,10 @@ bool storePath(char (&field)[KZ_PATH_SIZE], const char* value, const std::string
 // Reads one <channel> element into `table`, replacing any earlier record of
 // the same channel number. Paths that did not fit are named in the error text.
 void readChannel(const pugi::xml_node& element, const std::string& directory,
-                 kzChannelTable& table, kzContextHeader* header)
+                 kzChannelTable& table, std::map<uint32_t, kzChannelOrigin>& origins,
+                 kzContextHeader* header)
 {
+    kzChannelOrigin origin;
     kzConfigurationData record{};
     uint32_t channel = 0;
     std::string oversized;
@@ -126,6 +128,12 @@ void readChannel(const pugi::xml_node& element, const std::string& directory,
             record.inputGamma = readFloat(value);
         } else if (std::strcmp(name, "output-gamma") == 0) {
             record.outputGamma = readFloat(value);
+        } else if (std::strcmp(name, "warpmap-rows") == 0) {
+            origin.warpBottomRowFirst = std::strcmp(value, "bottom-first") == 0;
+            if (!origin.warpBottomRowFirst && std::strcmp(value, "top-first") != 0)
+                kzLogMessage(KZ_MESSAGE_WARNING,
+                             "warpmap-rows=\"%s\" is neither top-first nor bottom-first; top-first is used",
+                             value);
         } else {
             for (const PathAttribute& path : kPathAttributes) {
                 if (std::strcmp(name, path.name) != 0)
@@ -137,6 +145,7 @@ void readChannel(const pugi::xml_node& element, const std::string& directory,
         }
     }
     table[channel] = record;
+    origins[channel] = origin;
 
     if (!oversized.empty()) {
         kzSetErrorText(header, kzErrorLimitOpenGL,
@@ -295,6 +304,7 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
 
     FileWideValues fileWide;
     kzChannelTable channels;
+    std::map<uint32_t, kzChannelOrigin> origins;
     for (const pugi::xml_node& element : root.children()) {
         if (element.type() != pugi::node_element)
             continue;
@@ -308,7 +318,7 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
         else if (name == "output-gamma")
             fileWide.outputGamma = readFloat(elementText(element));
         else if (name == "channel")
-            readChannel(element, directory, channels, header);
+            readChannel(element, directory, channels, origins, header);
     }
 
     // File-wide values apply wherever they stand in the file; a per-channel
@@ -323,6 +333,8 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
     }
     channels.merge(header->configurations);  // keeps this file's record where both have one
     header->configurations.swap(channels);
+    origins.merge(header->origins);
+    header->origins.swap(origins);
     return KZ_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "config/channel_warpmap.h"
 #include "config/mesh_arrays.h"
 #include "config/text_fields.h"
 #include "config/text_lines.h"
@@ -92,6 +93,28 @@ kzResult loadMesh(const char* path, kzMesh* mesh, bool surface, size_t shortestL
 
 kzResult kzLoadWarpmapFromFile(const char* path, kzMesh* mesh, int flipVerticesY, int flipTexcoordsV)
 {
+    return kzLoadWarpmapInRowOrder(path, mesh, flipVerticesY, flipTexcoordsV, calib::PfmRows::TopFirst);
+}
+
+kzResult kzLoadChannelWarpmap(const kzContextHeader& header, uint32_t channel, const char* path,
+                              kzMesh* mesh)
+{
+    const auto origin = header.origins.find(channel);
+    const bool bottomFirst = origin != header.origins.end() && origin->second.warpBottomRowFirst;
+    return kzLoadWarpmapInRowOrder(path, mesh, header.flipWarpmeshVerticesY, header.flipWarpmeshTexcoordsV,
+                                   bottomFirst ? calib::PfmRows::BottomFirst : calib::PfmRows::TopFirst);
+}
+
+kzResult kzLoadWarpmapInRowOrder(const char* path, kzMesh* mesh, int flipVerticesY, int flipTexcoordsV,
+                                 calib::PfmRows rows)
+{
+    if (mesh && path && calib::isPfmFile(path)) {
+        try {
+            return calib::loadPfmWarpmap(path, *mesh, rows, flipVerticesY, flipTexcoordsV);
+        } catch (const std::bad_alloc&) {
+            return KZ_ERROR_INVALID_DATA;
+        }
+    }
     return loadMesh(path, mesh, false, kShortestWarpmapLine, "Warp map",
                     [=](calib::Line line, calib::MeshParts& parts, PointIndices& indices) {
         // x; y; u; v; column; row; anything after that is ignored

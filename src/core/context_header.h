@@ -18,10 +18,11 @@ constexpr size_t kzErrorLimitVulkan = 310;
 
 using kzChannelTable = std::map<uint32_t, kzConfigurationData>;
 
-// Where a channel's configuration came from, beside its kzConfigurationData.
-// Native configurations leave every field empty.
+// Where a channel's configuration came from and how to read its files, beside
+// its kzConfigurationData. Native configurations leave every field at its default.
 struct kzChannelOrigin {
     std::string regionId;  // imported calibrations: the region's id in the source file
+    bool warpBottomRowFirst = false;  // a PFM warp map stores its bottom row first
 };
 
 struct kzContextHeader {

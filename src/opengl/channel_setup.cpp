@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/channel_warpmap.h"
 #include "core/error_text.h"
 #include "kzLib/calibration.h"
 #include "opengl/correction_table.h"
@@ -75,8 +76,7 @@ BuildOutcome buildStatic(kzContextOpenGL* context, const kzConfigurationData& co
     }
     // The warp map lives in GL buffers once uploaded; the loaded copy goes.
     kzMesh warpMesh;
-    if (kzLoadWarpmapFromFile(configuration.warpmap, &warpMesh, context->flipWarpmeshVerticesY,
-                              context->flipWarpmeshTexcoordsV) != KZ_OK) {
+    if (kzLoadChannelWarpmap(*context, context->activeChannel, configuration.warpmap, &warpMesh) != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to load warping from %s",
                        configuration.warpmap);
         return {KZ_ERROR_OPENGL, false};

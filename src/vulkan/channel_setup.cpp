@@ -2,6 +2,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/channel_warpmap.h"
 #include "core/error_text.h"
 #include "core/messages.h"
 #include "kzLib/calibration.h"
@@ -114,8 +115,7 @@ BuildOutcome buildStatic(kzContextVulkan* context, const kzConfigurationData& co
                        configuration.frustum);
         return {result, false};
     }
-    if (kzLoadWarpmapFromFile(configuration.warpmap, &data.warpMesh, context->flipWarpmeshVerticesY,
-                              context->flipWarpmeshTexcoordsV) != KZ_OK) {
+    if (kzLoadChannelWarpmap(*context, context->activeChannel, configuration.warpmap, &data.warpMesh) != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitVulkan, "Failed to load warping from %s",
                        configuration.warpmap);
         return {KZ_ERROR_VULKAN, false};

@@ -1,6 +1,7 @@
 #include "support/calibration_writer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -142,6 +143,27 @@ std::string greyPngFromScanlines(int width, int height, int depth, bool interlac
 std::string uniformBitPngBytes(int width, int height, bool set)
 {
     return packedGreyPngBytes(width, height, 1, [set](int, int) { return unsigned(set); });
+}
+
+std::string pfmBytes(uint32_t width, uint32_t height,
+                     const std::function<PfmSample(uint32_t column, uint32_t row)>& sample,
+                     bool bigEndian, bool bottomRowFirst)
+{
+    std::string bytes = "PF\n" + std::to_string(width) + " " + std::to_string(height) +
+                        (bigEndian ? "\n1.0\n" : "\n-1.0\n");
+    for (uint32_t stored = 0; stored < height; ++stored) {
+        const uint32_t row = bottomRowFirst ? height - 1 - stored : stored;
+        for (uint32_t column = 0; column < width; ++column) {
+            for (float value : sample(column, row)) {
+                uint32_t bits;
+                std::memcpy(&bits, &value, 4);
+                if (bigEndian)
+                    bits = __builtin_bswap32(bits);
+                bytes.append(reinterpret_cast<const char*>(&bits), 4);
+            }
+        }
+    }
+    return bytes;
 }
 
 std::string warpMapText(uint32_t width, uint32_t height,

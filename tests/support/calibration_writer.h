@@ -3,6 +3,7 @@
 // the library's loaders read.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,6 +52,16 @@ std::string uniformBitPngBytes(int width, int height, bool set);
 std::string warpMapText(uint32_t width, uint32_t height,
                         const std::function<kzVec2f(float x, float y)>& lookup,
                         const std::function<kzVec2f(float x, float y)>& place = nullptr);
+
+// Three samples of one PFM point.
+using PfmSample = std::array<float, 3>;
+
+// PFM bytes of a width x height three-channel map; sample(column, row) for
+// each grid point, row 0 at the top. `bottomRowFirst` stores the rows in the
+// PFM format's own order, `bigEndian` the samples with a positive scale.
+std::string pfmBytes(uint32_t width, uint32_t height,
+                     const std::function<PfmSample(uint32_t column, uint32_t row)>& sample,
+                     bool bigEndian = false, bool bottomRowFirst = false);
 
 // One screen-shape grid point in library axes (y up); the writer converts it
 // to the file's z-up axes.
