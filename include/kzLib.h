@@ -16,6 +16,7 @@
 #include "kzLib/core.h"
 #include "kzLib/configuration.h"
 #include "kzLib/calibration.h"
+#include "kzLib/interchange.h"
 #include "kzLib/geometry.h"
 #include "kzLib/opengl.h"
 #include "kzLib/math.h"

@@ -8,7 +8,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config binutils   # toolchain
-  libpugixml-dev                                          # configuration parser
+  libpugixml-dev                                          # configuration parser, MPCDI document
+  libzip-dev                                              # MPCDI archive
   libepoxy-dev libstb-dev libspng-dev                     # OpenGL loader, image decoders (BMP/TGA, PNG)
   libglfw3-dev                                            # windows of the example hosts (optional)
   libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0       # headless OpenGL (llvmpipe) for tests

@@ -13,6 +13,7 @@
 #include <pugixml.hpp>
 
 #include "config/c_locale_number.h"
+#include "config/mpcdi_import.h"
 #include "config/xml_shape.h"
 #include "core/context_header.h"
 #include "core/error_text.h"
@@ -128,6 +129,10 @@ void readChannel(const pugi::xml_node& element, const std::string& directory,
             record.inputGamma = readFloat(value);
         } else if (std::strcmp(name, "output-gamma") == 0) {
             record.outputGamma = readFloat(value);
+        } else if (std::strcmp(name, "gamma") == 0) {
+            record.gamma = readFloat(value);  // 0: the file-wide gamma
+        } else if (std::strcmp(name, "region") == 0) {
+            origin.regionId = value;
         } else if (std::strcmp(name, "warpmap-rows") == 0) {
             origin.warpBottomRowFirst = std::strcmp(value, "bottom-first") == 0;
             if (!origin.warpBottomRowFirst && std::strcmp(value, "top-first") != 0)
@@ -325,7 +330,8 @@ kzResult loadConfiguration(kzContextHeader* header, const char* path)
     // gamma of 0 counts as not given.
     for (auto& [channel, record] : channels) {
         record.type = fileWide.type;
-        record.gamma = fileWide.gamma;
+        if (record.gamma == 0.0f)
+            record.gamma = fileWide.gamma;
         if (record.inputGamma == 0.0f)
             record.inputGamma = fileWide.inputGamma;
         if (record.outputGamma == 0.0f)
@@ -350,7 +356,11 @@ KZ_API kzResult kzLoadConfigurationFromFile(void* context, const char* path)
         return KZ_ERROR_INVALID_ARGUMENT;
     }
     try {
-        return loadConfiguration(header, path);
+        const kzResult result =
+            kzIsMpcdiSource(path) ? kzLoadMpcdiConfiguration(header, path) : loadConfiguration(header, path);
+        if (result == KZ_OK)
+            kzReleaseUnusedFolders(*header);
+        return result;
     } catch (const std::bad_alloc&) {
         kzSetErrorText(header, kzErrorLimitOpenGL, "Out of memory while loading %s", path);
         return KZ_ERROR_INVALID_DATA;

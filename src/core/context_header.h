@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "core/owned_folder.h"
 #include "kzLib/types.h"
 
 // Capacity of the error text; messages are cut to a per-writer limit below it.
@@ -37,6 +38,7 @@ struct kzContextHeader {
     bool flipWarpmeshTexcoordsV = false;
     kzChannelTable configurations;
     std::map<uint32_t, kzChannelOrigin> origins;  // channels that have an origin to report
+    kzOwnedFolders ownedFolders;  // converted calibrations the channel table still names
 };
 
 // True for the kinds that kind-independent entry points accept (0 to 3).
