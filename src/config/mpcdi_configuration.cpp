@@ -14,12 +14,6 @@
 #include "core/messages.h"
 #include "kzLib/configuration.h"
 
-kzOwnedFolder::~kzOwnedFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 bool kzIsMpcdiSource(const char* path)
 {
     return mpcdi::isArchiveFile(path) || mpcdi::isDocumentFile(path);

@@ -4,15 +4,21 @@
 // the context is destroyed.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 class kzOwnedFolder {
 public:
     // `path` ends with a separator.
     explicit kzOwnedFolder(std::string path) : path_(std::move(path)) {}
-    ~kzOwnedFolder();
+    ~kzOwnedFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     kzOwnedFolder(const kzOwnedFolder&) = delete;
     kzOwnedFolder& operator=(const kzOwnedFolder&) = delete;
 

@@ -27,5 +27,9 @@ extern const char kObjUsage[];
 int runObj(int argc, char** argv);
 extern const char kDumpUsage[];
 int runDump(int argc, char** argv);
+extern const char kImportUsage[];
+int runImport(int argc, char** argv);
+extern const char kExportUsage[];
+int runExport(int argc, char** argv);
 
 }  // namespace dovav

@@ -17,6 +17,9 @@ const Command kCommands[] = {
      runRender},
     {"obj", "write a warp map or screen shape as a Wavefront OBJ mesh", kObjUsage, runObj},
     {"dump", "activate every channel and write the context dump", kDumpUsage, runDump},
+    {"import", "write an MPCDI, PFM, Bourke or OBJ calibration as a native configuration", kImportUsage,
+     runImport},
+    {"export", "write a native configuration as an MPCDI archive", kExportUsage, runExport},
 };
 
 void printToolHelp(std::FILE* out)
