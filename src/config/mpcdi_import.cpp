@@ -1,5 +1,6 @@
 #include "config/mpcdi_import.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -197,6 +198,34 @@ bool fitTargetRect(const std::vector<kzVec3f>& points, std::string& text, std::s
     return true;
 }
 
+// The surface's unit normal (towards the nominal eye) and tangent (along
+// the rows) at a grid point, from its neighbours; where those are missing,
+// the direction to the eye and the x axis.
+void surfaceFrame(const std::vector<kzVec3f>& points, uint32_t width, uint32_t height, uint32_t column,
+                  uint32_t row, kzVec3f& normal, kzVec3f& tangent)
+{
+    auto at = [&](uint32_t c, uint32_t r) { return points[size_t(r) * width + c]; };
+    const kzVec3f right = at(std::min(column + 1, width - 1), row), left = at(column > 0 ? column - 1 : 0, row);
+    const kzVec3f up = at(column, row > 0 ? row - 1 : 0), down = at(column, std::min(row + 1, height - 1));
+    double t[3] = {right.x - left.x, right.y - left.y, right.z - left.z};
+    const double b[3] = {up.x - down.x, up.y - down.y, up.z - down.z};
+    double n[3];
+    cross(t, b, n);
+    normalise(n);
+    normalise(t);
+    if (!std::isfinite(dot(n, n) + dot(t, t)) || dot(n, n) == 0 || dot(t, t) == 0) {
+        const kzVec3f p = at(column, row);
+        double toEye[3] = {-p.x, -p.y, -p.z};
+        normalise(toEye);
+        const bool finite = std::isfinite(dot(toEye, toEye)) && dot(toEye, toEye) > 0;
+        normal = finite ? kzVec3f{float(toEye[0]), float(toEye[1]), float(toEye[2])} : kzVec3f{0, 0, 1};
+        tangent = {1, 0, 0};
+        return;
+    }
+    normal = {float(n[0]), float(n[1]), float(n[2])};
+    tangent = {float(t[0]), float(t[1]), float(t[2])};
+}
+
 // An a3 region: the PFM's samples are screen points, row 0 at the top.
 bool convertScreen(const std::string& pfmPath, const Region& region, const std::string& shapePath,
                    const std::string& targetPath, std::string& problem)
@@ -213,17 +242,19 @@ bool convertScreen(const std::string& pfmPath, const Region& region, const std::
     }
     const uint32_t width = pfm.header().width, height = pfm.header().height;
     std::vector<kzVec3f> points(size_t(width) * height);
-    std::string shape = "x;y;z;u;v;column;row\n";
+    for (size_t i = 0; i < points.size(); ++i)
+        points[i] = {float(pfm.sample(i, 0) * metres), float(pfm.sample(i, 1) * metres),
+                     float(pfm.sample(i, 2) * metres)};
+    std::string shape = "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n";
     for (uint32_t row = 0; row < height; ++row) {
         for (uint32_t column = 0; column < width; ++column) {
             const size_t i = size_t(row) * width + column;
-            kzVec3f& p = points[i];
-            p = {float(pfm.sample(i, 0) * metres), float(pfm.sample(i, 1) * metres),
-                 float(pfm.sample(i, 2) * metres)};
+            kzVec3f normal, tangent;
+            surfaceFrame(points, width, height, column, row, normal, tangent);
             const float u = width > 1 ? float(column) / float(width - 1) : 0.0f;
             const float v = height > 1 ? float(row) / float(height - 1) : 0.0f;
-            shape += fileAxes(p) + ";" + number(u) + ";" + number(v) + ";" + std::to_string(column) + ";" +
-                     std::to_string(row) + "\n";
+            shape += fileAxes(points[i]) + ";" + number(u) + ";" + number(v) + ";" + fileAxes(normal) + ";" +
+                     fileAxes(tangent) + ";" + std::to_string(column) + ";" + std::to_string(row) + "\n";
         }
     }
     std::string target;

@@ -30,6 +30,7 @@
 #include "opengl/opengl_records.h"
 #include "support/calibration_writer.h"
 #include "support/correction_model.h"
+#include "support/foreign_calibration.h"
 #include "support/gl_fixture.h"
 #include "support/temp_dir.h"
 
@@ -107,7 +108,8 @@ protected:
 
     // A context with the configuration loaded and channel 0 active; destroyed
     // with the test.
-    kzContextOpenGL* activeChannel(kzTextureTarget target, const std::string& configurationPath)
+    kzContextOpenGL* activeChannel(kzTextureTarget target, const std::string& configurationPath,
+                                   unsigned channel = 0)
     {
         kzContextOpenGL* context = nullptr;
         EXPECT_EQ(kzCreateContextOpenGL(&context, target), KZ_OK);
@@ -116,7 +118,7 @@ protected:
         contexts.push_back(context);
         EXPECT_EQ(kzSetCorrectionMethodOpenGL(context, method), KZ_OK);
         EXPECT_EQ(kzLoadConfigurationFromFileOpenGL(context, configurationPath.c_str()), KZ_OK);
-        EXPECT_EQ(kzSetActiveChannelOpenGL(context, 0, unsigned(size), unsigned(size)), KZ_OK);
+        EXPECT_EQ(kzSetActiveChannelOpenGL(context, channel, unsigned(size), unsigned(size)), KZ_OK);
         return context;
     }
 
@@ -303,6 +305,45 @@ TEST_F(CorrectionPixelsTest, CellsAroundInvalidWarpPointAreNotDrawn)
         const PixelComparison comparison = compareStatic(pixels, Strengths{}, Gammas{}, true);
         EXPECT_ALL_PIXELS_MATCH(comparison);
     }
+}
+
+// One warp with a hole from every format draws the same image: the lookups
+// agree up to float rounding of positions and of the OBJ's six digits (far
+// below a texel), so no component may differ by more than the one level a
+// lookup may tip across a rounding boundary.
+TEST_F(CorrectionPixelsTest, EveryCalibrationFormatDrawsTheSameImage)
+{
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());
+    std::vector<uint8_t> reference;
+    for (const CalibrationVariant& variant : writeWarpInEveryFormat(dir)) {
+        SCOPED_TRACE(variant.name);
+        kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, variant.configuration, variant.channel);
+        ASSERT_NE(context, nullptr);
+        const std::vector<uint8_t> pixels = draw(context, scene);
+        if (reference.empty()) {
+            reference = pixels;
+            EXPECT_EQ(pixelAt(pixels, size, size / 2, size / 2)[1], 0);  // the hole
+            EXPECT_GT(pixelAt(pixels, size, 2, 2)[1], 0);
+        }
+        EXPECT_LE(largestColourDifference(reference, pixels), 1);
+    }
+}
+
+// A flat a3 screen seen from the nominal eye is the plain perspective lookup
+// through the rectangle fitted to it: the unwarped picture.
+TEST_F(CorrectionPixelsTest, FlatAdvancedScreenReproducesThePerspectiveLookup)
+{
+    const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());
+    const CalibrationVariant identity = writeIdentityWarp(dir);
+    kzContextOpenGL* plain = activeChannel(KZ_TEXTURE_TARGET_2D, identity.configuration, identity.channel);
+    ASSERT_NE(plain, nullptr);
+    const std::vector<uint8_t> expected = draw(plain, scene);
+    const CalibrationVariant screen = writeFlatScreen(dir);
+    kzContextOpenGL* context = activeChannel(KZ_TEXTURE_TARGET_2D, screen.configuration, screen.channel);
+    ASSERT_NE(context, nullptr);
+    kzCamera camera{};
+    ASSERT_EQ(kzPreDrawOpenGL_1(context, kzVec3f{0, 0, 0}, &camera), KZ_OK);
+    EXPECT_LE(largestColourDifference(expected, draw(context, scene)), 1);
 }
 
 // A rectangle scene texture is addressed in texels: the same data must give

@@ -4,7 +4,9 @@
 // that brackets each one by the lookups' error bounds.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -96,6 +98,18 @@ private:
 #define EXPECT_ALL_PIXELS_MATCH(comparison)                                                     \
     EXPECT_EQ((comparison).failures(), 0) << "first mismatch at " << (comparison).firstFailure() \
                                           << "; largest deviation " << (comparison).worst()
+
+// Largest difference of a colour component (alpha ignored) between two
+// RGBA8 images of the same size.
+inline int largestColourDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    int largest = a.size() == b.size() ? 0 : 256;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (i % 4 != 3)
+            largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    }
+    return largest;
+}
 
 // Pixel (column, row) of a size x size RGBA8 image.
 inline const uint8_t* pixelAt(const std::vector<uint8_t>& pixels, int size, int column, int row)

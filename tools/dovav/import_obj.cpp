@@ -130,9 +130,10 @@ bool readObjWarp(const std::string& text, uint32_t width, uint32_t height, WarpG
             grid.position[size_t(row) * width + column] = {float(column) / float(width - 1),
                                                            float(row) / float(height - 1)};
     }
-    // Each triangle covers the grid points inside it (edges included, with a
-    // little slack for points on an edge shared by two triangles).
-    constexpr double kSlack = 1e-9;
+    // Each triangle covers the grid points inside it, edges included, with
+    // slack for the six significant digits OBJ writers commonly keep: a grid
+    // point at a vertex must not fall outside all of its triangles.
+    constexpr double kSlack = 1e-5;
     for (size_t t = 0; t < triangles.size(); t += 3) {
         const kzVec2f a = positions[triangles[t].vertex], b = positions[triangles[t + 1].vertex],
                       c = positions[triangles[t + 2].vertex];
@@ -147,6 +148,9 @@ bool readObjWarp(const std::string& text, uint32_t width, uint32_t height, WarpG
         const long lastRow = std::lround(std::floor(std::fmin(maxY, 1.0) * (height - 1) + 1e-6));
         const kzVec2f ta = texcoords[triangles[t].texcoord], tb = texcoords[triangles[t + 1].texcoord],
                       tc = texcoords[triangles[t + 2].texcoord];
+        // A corner without a lookup leaves the triangle's points to its neighbours.
+        if (!std::isfinite(ta.x + ta.y + tb.x + tb.y + tc.x + tc.y))
+            continue;
         for (long row = std::max(firstRow, 0L); row <= lastRow && row < long(height); ++row) {
             for (long column = std::max(firstColumn, 0L); column <= lastColumn && column < long(width); ++column) {
                 const size_t i = size_t(row) * width + size_t(column);
