@@ -150,6 +150,31 @@ expect 2 "--size expects WIDTHxHEIGHT" "$dovav" dump --size 1920 "$scratch/stati
 expect 2 "--size expects WIDTHxHEIGHT" "$dovav" dump --size -1x-1 "$scratch/static.xml" "$scratch/out.txt"
 expect 2 "unknown option '--bogus'" "$dovav" dump --bogus "$scratch/static.xml" "$scratch/out.txt"
 
+# import and export: native -> MPCDI -> native, a Bourke mesh with a hole and
+# a dimmed column, the OBJ written above, and what is refused.
+printf '2\n3 2\n-1.5 -1 0 0 0.5\n0 -1 0.5 0 1\n1.5 -1 1 0 1\n-1.5 1 0 1 0.5\n0 1 0.5 1 -1\n1.5 1 1 1 1\n' \
+  >"$scratch/mesh.data"
+printf '1\n2 2\n0 0 0 0 1\n' >"$scratch/polar.data"
+configuration "$scratch/exportable.xml" 0 \
+  'id="2" warpmap="cal/warp.csv" frustum="cal/camera.csv" blacklevel="cal/black.png" output-gamma="1.1"'
+expect 1 "mask $cal/blend.tga is not a PNG" "$dovav" export "$scratch/static.xml" "$scratch/out.mpcdi"
+expect 0 "-> $scratch/out.mpcdi" "$dovav" export "$scratch/exportable.xml" "$scratch/out.mpcdi"
+expect 0 "^1 +static +2x2 +0 +-/-/2x2/- .* 2.2 +1 +1.1 +ok$" "$dovav" check "$scratch/out.mpcdi"
+expect 0 "-> $scratch/imported/display.xml" "$dovav" import "$scratch/out.mpcdi" "$scratch/imported"
+expect 0 "region=\"channel2\"" cat "$scratch/imported/display.xml"
+expect 0 "would set up cleanly" "$dovav" check "$scratch/imported/display.xml"
+expect 0 "\(bourke\) -> " "$dovav" import "$scratch/mesh.data" "$scratch/bourke"
+expect 0 "^1 +static +3x2 +1 +-/3x2/-/- " "$dovav" check "$scratch/bourke/display.xml"
+expect 0 "\(obj\) -> " "$dovav" import --grid 5x5 "$scratch/warp.obj" "$scratch/obj"
+expect 0 "^1 +static +5x5 +0 " "$dovav" check "$scratch/obj/display.xml"
+expect 1 "channel 1 is not static" "$dovav" export "$scratch/dynamic.xml" "$scratch/x.mpcdi"
+expect 1 "polar meshes \(type 1\) are not read" "$dovav" import "$scratch/polar.data" "$scratch/x"
+expect 2 "format not recognised" "$dovav" import "$cal/warp.csv" "$scratch/x"
+expect 2 "--grid takes WIDTHxHEIGHT" "$dovav" import --grid 1x5 "$scratch/warp.obj" "$scratch/x"
+expect 2 "expected a source file and an output folder" "$dovav" import "$scratch/warp.obj"
+expect 0 "usage: dovav import" "$dovav" import --help
+expect 0 "usage: dovav export" "$dovav" export --help
+
 # Example calibrations, when they are there.
 for shipped in "$examples/curved-3/static.xml" "$examples/curved-3/dynamic.xml"; do
   if [ -f "$shipped" ]; then
