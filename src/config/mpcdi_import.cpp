@@ -245,22 +245,26 @@ bool convertScreen(const std::string& pfmPath, const Region& region, const std::
     for (size_t i = 0; i < points.size(); ++i)
         points[i] = {float(pfm.sample(i, 0) * metres), float(pfm.sample(i, 1) * metres),
                      float(pfm.sample(i, 2) * metres)};
-    std::string shape = "x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n";
-    for (uint32_t row = 0; row < height; ++row) {
-        for (uint32_t column = 0; column < width; ++column) {
+    std::string target;
+    if (!fitTargetRect(points, target, problem))
+        return false;
+    // Written line by line: the text is some ten times the size of the samples.
+    std::unique_ptr<FILE, int (*)(FILE*)> shape(std::fopen(shapePath.c_str(), "wb"), &std::fclose);
+    bool written = shape && std::fputs("x;y;z;u;v;nx;ny;nz;tx;ty;tz;column;row\n", shape.get()) >= 0;
+    for (uint32_t row = 0; written && row < height; ++row) {
+        for (uint32_t column = 0; written && column < width; ++column) {
             const size_t i = size_t(row) * width + column;
             kzVec3f normal, tangent;
             surfaceFrame(points, width, height, column, row, normal, tangent);
             const float u = width > 1 ? float(column) / float(width - 1) : 0.0f;
             const float v = height > 1 ? float(row) / float(height - 1) : 0.0f;
-            shape += fileAxes(points[i]) + ";" + number(u) + ";" + number(v) + ";" + fileAxes(normal) + ";" +
-                     fileAxes(tangent) + ";" + std::to_string(column) + ";" + std::to_string(row) + "\n";
+            const std::string line = fileAxes(points[i]) + ";" + number(u) + ";" + number(v) + ";" +
+                                     fileAxes(normal) + ";" + fileAxes(tangent) + ";" + std::to_string(column) +
+                                     ";" + std::to_string(row) + "\n";
+            written = std::fputs(line.c_str(), shape.get()) >= 0;
         }
     }
-    std::string target;
-    if (!fitTargetRect(points, target, problem))
-        return false;
-    if (!writeText(shapePath, shape) || !writeText(targetPath, target)) {
+    if (!written || std::fclose(shape.release()) != 0 || !writeText(targetPath, target)) {
         problem = "cannot write the screen shape or target rectangle";
         return false;
     }

@@ -93,6 +93,7 @@ protected:
 TEST_F(MpcdiTest, EachProfileBecomesChannelsInDocumentOrder)
 {
     MpcdiRegion left = region("left"), right = region("right");
+    right.alpha.gammaEmbedded = 2.4;
     left.frustum = MpcdiFrustum{20, 10, 0, 30, -25, 20, -15};
     right.frustum = MpcdiFrustum{-20, 0, 5, 25, -30, 20, -20};
     const struct {
@@ -112,6 +113,7 @@ TEST_F(MpcdiTest, EachProfileBecomesChannelsInDocumentOrder)
         const kzConfigurationData& first = loaded.configurations.at(1);
         EXPECT_EQ(first.type, c.type);
         EXPECT_FLOAT_EQ(first.gamma, 1.8f);  // gammaEmbedded of the alpha map
+        EXPECT_FLOAT_EQ(loaded.configurations.at(2).gamma, 2.4f);
 
         kzMesh warp;
         ASSERT_EQ(kzLoadWarpmapFromFile(first.warpmap, &warp, 0, 0), KZ_OK);
