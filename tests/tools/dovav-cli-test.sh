@@ -81,6 +81,8 @@ configuration "$scratch/bad-files.xml" 0 \
   'id="2" warpmap="cal/warp.csv" frustum="cal/camera.csv"'
 configuration "$scratch/bad-dynamic.xml" 1 'id="4" shape="cal/warp.csv"'
 configuration "$scratch/holes.xml" 0 'id="1" warpmap="cal/holes.csv" frustum="cal/camera.csv"'
+printf 'Pf\n1 1\n-1.0\n\0\0\0\0' >"$cal/grey.pfm"
+configuration "$scratch/grey-pfm.xml" 0 'id="1" warpmap="cal/grey.pfm" frustum="cal/camera.csv"'
 configuration "$scratch/bad-type.xml" 5 'id="1" warpmap="cal/warp.csv" frustum="cal/camera.csv"'
 
 expect 0 "^1 +static +2x2 +0 +2x2/-/2x2/- +fov 73.74, aspect 1.333, at \(0, 1.5, 0\) +2.2 +1 +1 +ok$" \
@@ -89,6 +91,8 @@ expect 0 "^2 +static +2x2 +0 +-/-/-/- .* 2.2 +1 +1.1 +ok$" "$dovav" check "$scra
 expect 0 "^all 2 channel\(s\) would set up cleanly$" "$dovav" check "$scratch/static.xml"
 expect 0 "^1 +dynamic +2x2 +0 +2x2/-/-/- +target 2 x 1 +2.2 +1 +1 +ok$" "$dovav" check "$scratch/dynamic.xml"
 expect 0 "^1 +static +2x2 +2 +-/-/-/- " "$dovav" check "$scratch/holes.xml"
+expect 1 "warp map $cal/grey.pfm: KZ_ERROR_INVALID_DATA \(2\): a PFM the library does not read" \
+  "$dovav" check "$scratch/grey-pfm.xml"
 expect 0 "channel 1: blend mask $cal/blend.tga: ok" "$dovav" check -v "$scratch/static.xml"
 expect 1 "channel 1: warp map $cal/missing.csv: KZ_ERROR_FILE \(3\): No such file or directory" \
   "$dovav" check "$scratch/bad-files.xml"

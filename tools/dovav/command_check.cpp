@@ -126,6 +126,14 @@ std::string gridSize(const kzMesh& mesh)
     return std::to_string(mesh.width) + "x" + std::to_string(mesh.height);
 }
 
+// Whether the file begins as a Portable Float Map does.
+bool isPfm(const char* path)
+{
+    char magic[2] = {};
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "rb"), &std::fclose);
+    return file && std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 'P' && (magic[1] == 'F' || magic[1] == 'f');
+}
+
 bool finite(kzVec3f v)
 {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -211,8 +219,11 @@ void checkStatic(const kzConfigurationData& configuration, ChannelCheck& check)
     if (required(warpmap, "warpmap")) {
         kzMesh mesh;
         if (kzResult result = kzLoadWarpmapFromFile(warpmap.path, &mesh, 0, 0); result != KZ_OK) {
-            warpmap.problem = loaderProblem(result, warpmap.path,
-                                            [&] { return explainMeshFile(warpmap.path, MeshFile::Warpmap); });
+            warpmap.problem = loaderProblem(result, warpmap.path, [&] {
+                return isPfm(warpmap.path) ? std::string("a PFM the library does not read: one channel (Pf), a "
+                                                         "malformed header or fewer samples than it announces")
+                                           : explainMeshFile(warpmap.path, MeshFile::Warpmap);
+            });
             check.grid = "FAIL";
         } else {
             check.grid = gridSize(mesh);
