@@ -114,6 +114,13 @@ TEST(GridTriangles, CellsWithAnInvalidCornerAreSkipped)
         grid::appendTriangleIndices(3, 2, indices, &mesh);
         EXPECT_EQ(indices, c.indices) << c.name;
     }
+    // A dynamic channel's surface point that is not a number counts as well.
+    kzMesh mesh = gridMesh(3, 2);
+    std::vector<kzVec3f> world(6, kzVec3f{1, 2, 3});
+    world[2].y = NAN;
+    std::vector<uint32_t> indices;
+    grid::appendTriangleIndices(3, 2, indices, &mesh, world.data());
+    EXPECT_EQ(indices, (std::vector<uint32_t>{0, 1, 3, 1, 4, 3, 1, 1, 1, 1, 1, 1}));
 }
 
 // Invalid points upload as zeros: no interpolation on the GPU reads a NaN.
