@@ -330,7 +330,8 @@ TEST_F(CorrectionPixelsTest, EveryCalibrationFormatDrawsTheSameImage)
 }
 
 // A flat a3 screen seen from the nominal eye is the plain perspective lookup
-// through the rectangle fitted to it: the unwarped picture.
+// through the rectangle fitted to it: the unwarped picture, with the same
+// hole where a screen point is missing.
 TEST_F(CorrectionPixelsTest, FlatAdvancedScreenReproducesThePerspectiveLookup)
 {
     const GLuint scene = sceneTexture(GL_TEXTURE_2D, staticScene());

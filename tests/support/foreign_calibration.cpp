@@ -134,6 +134,8 @@ CalibrationVariant writeFlatScreen(const TempDir& dir)
     region.warp.path = "wall.pfm";
     region.geometricUnit = "cm";
     auto point = [](uint32_t column, uint32_t row) -> PfmSample {
+        if (isHole(column, row))
+            return {NAN, NAN, NAN};
         return {-150.0f + 300.0f * gridX(column), 100.0f - 200.0f * gridY(row), -200.0f};
     };
     const std::string archive = dir.path() + "/wall.mpcdi";
@@ -143,7 +145,9 @@ CalibrationVariant writeFlatScreen(const TempDir& dir)
 
 CalibrationVariant writeIdentityWarp(const TempDir& dir)
 {
-    dir.write("identity.csv", warpMapText(kColumns, kRows, [](float x, float y) { return kzVec2f{x, y}; }));
+    dir.write("identity.csv", warpMapText(kColumns, kRows, [](float x, float y) {
+        return x == gridX(3) && y == gridY(2) ? kzVec2f{NAN, NAN} : kzVec2f{x, y};
+    }));
     return {"identity warp", staticConfiguration(dir, "identity.xml", {{"warpmap", "identity.csv"}}), 0};
 }
 

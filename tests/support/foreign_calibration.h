@@ -25,7 +25,8 @@ std::vector<CalibrationVariant> writeWarpInEveryFormat(const TempDir& dir);
 
 // A flat screen 3 m wide and 2 m high, 2 m ahead of the nominal eye, as an
 // a3 MPCDI archive (channel 1), and a static channel with the identity warp
-// (channel 0) that it equals when seen from the nominal eye.
+// (channel 0) that it equals when seen from the nominal eye; both lack
+// grid point (3, 2).
 CalibrationVariant writeFlatScreen(const TempDir& dir);
 CalibrationVariant writeIdentityWarp(const TempDir& dir);
 

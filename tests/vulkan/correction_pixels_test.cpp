@@ -404,7 +404,8 @@ TEST_F(VulkanCorrectionPixels, EveryCalibrationFormatDrawsTheSameImage)
 }
 
 // A flat a3 screen seen from the nominal eye is the plain perspective lookup
-// through the rectangle fitted to it: the unwarped picture.
+// through the rectangle fitted to it: the unwarped picture, with the same
+// hole where a screen point is missing.
 TEST_F(VulkanCorrectionPixels, FlatAdvancedScreenReproducesThePerspectiveLookup)
 {
     const VkImageView scene = sceneView(kStaticScenes[0]);
