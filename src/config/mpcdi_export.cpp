@@ -57,8 +57,8 @@ std::string escaped(const std::string& text)
 bool cameraFields(const char* path, std::vector<float>& fields)
 {
     calib::LineReader reader;
-    calib::Line line;
-    if (reader.open(path) != KZ_OK || !reader.skip() || !reader.next(line))
+    calib::Line header, line;
+    if (reader.open(path) != KZ_OK || !reader.next(header) || !reader.next(line))
         return false;
     calib::FieldCursor cursor(line);
     float value;
