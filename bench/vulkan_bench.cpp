@@ -47,6 +47,7 @@
 #include "correction_inputs.h"
 #include "ratio_reporter.h"
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 #include "vk_harness.h"

@@ -1,6 +1,8 @@
 // doVav: multi-projector warping, blending and black-level correction.
 //
-// The one header a host includes. Entry points return a kzResult; those that
+// The one header a host includes for the library; a Vulkan host also includes
+// <kzLib/vulkan.h>, which declares the Vulkan back-end and needs the Vulkan
+// headers. Entry points return a kzResult; those that
 // take a context leave a message in the context's error text on failure
 // (read it with kzGetErrorString). Text copied into caller buffers follows
 // strncpy semantics: pass a zero-filled buffer and at most its size minus one
@@ -20,7 +22,4 @@
 #include "kzLib/geometry.h"
 #include "kzLib/opengl.h"
 #include "kzLib/math.h"
-// The Vulkan entry points need the Vulkan headers; without them a host sees the rest.
-#if __has_include(<vulkan/vulkan_core.h>)
-#include "kzLib/vulkan.h"
-#endif
+#include "kzLib/version.h"

@@ -1,14 +1,31 @@
-// Version, error text and small numeric helpers.
+// Version, result names, error text, messages and small numeric helpers.
 #pragma once
 
 #include "kzLib/export.h"
 #include "kzLib/types.h"
+#include "kzLib/version.h"
 
 // Writes 6, 0, 0, 0 through whichever of the four pointers are not null.
 KZ_API kzResult kzGetVersion(int* major, int* minor, int* patch, int* build);
 
 // Copies min(size, 7) characters of "6.0.0.0" without a terminator; KZ_ERROR_INVALID_DATA if buffer is null.
 KZ_API kzResult kzGetVersionString(char* buffer, size_t size);
+
+// The enumerator's name of a result code ("KZ_OK", "KZ_ERROR_FILE", ...); "KZ_UNKNOWN_RESULT" for
+// any other value. The text is static and never null.
+KZ_API const char* kzGetResultName(kzResult result);
+
+// Receives every message the library writes: loaders' detailed reasons (file, line, what was
+// expected), every context error text as it is set, and warnings. `message` is one line without a
+// line feed, valid only during the call. Called on the thread that caused the message.
+typedef void (*kzMessageCallback)(kzMessageSeverity severity, const char* message, void* userData);
+
+// Sets the process-wide message callback (null removes it). With a callback set the library
+// prints nothing; without one it prints only its shader and mask-loading failures to standard
+// output and drops the other messages. Safe to call from any thread while others run: once it
+// returns, the previous callback is neither running nor called again. From inside the callback it
+// returns KZ_ERROR_NOT_SUPPORTED and changes nothing.
+KZ_API kzResult kzSetMessageCallback(kzMessageCallback callback, void* userData);
 
 // Copies min(size, length) characters of the context's last error message, without a terminator.
 KZ_API kzResult kzGetErrorString(void* context, char* buffer, size_t size);

@@ -1,4 +1,5 @@
-// Vulkan back-end. The host creates its instance and device first (which
+// Vulkan back-end, included explicitly by Vulkan hosts (#include <kzLib/vulkan.h>
+// beside <kzLib.h>); it needs the Vulkan headers. The host creates its instance and device first (which
 // loads libvulkan.so.1: the library resolves its Vulkan commands from that
 // loader and never loads one itself), then the context, loads a configuration
 // and sets a channel active with one scene image view per swap-chain image.
@@ -60,14 +61,24 @@ KZ_API kzResult kzSetFlipWarpmeshTexcoordsVVulkan(kzContextVulkan* context, bool
 // Turn it on only for masks that were made for that reading. Channels already built keep theirs.
 KZ_API kzResult kzSetMaskSrgbVulkan(kzContextVulkan* context, bool srgb);
 
-// Makes a channel active with the host's scene image views (one per swap-chain image, in
-// swap-chain order) and the swap-chain size; the first time, builds its camera, mask textures,
-// correction mesh and per-image objects. After the host made its swap chain again (a window
-// resize), call it again with the new views and size: the channel draws at the new size from the
-// next PostDraw on. Waits for the device to be idle.
-KZ_API kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
-                                         std::vector<VkImageView> imageViews, unsigned width,
-                                         unsigned height);
+// Makes a channel active with the host's scene image views (`count` of them at `views`, one
+// per swap-chain image, in swap-chain order; views may be null when count is 0) and the
+// swap-chain size; the first time, builds its camera, mask textures, correction mesh and
+// per-image objects. After the host made its swap chain again (a window resize), call it again
+// with the new views and size: the channel draws at the new size from the next PostDraw on.
+// Waits for the device to be idle. The views are copied.
+KZ_API kzResult kzSetActiveChannelVulkan_1(kzContextVulkan* context, unsigned channel,
+                                           const VkImageView* views, uint32_t count,
+                                           unsigned width, unsigned height);
+
+// The same with the views in a vector.
+inline kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
+                                         const std::vector<VkImageView>& imageViews,
+                                         unsigned width, unsigned height)
+{
+    return kzSetActiveChannelVulkan_1(context, channel, imageViews.data(),
+                                      uint32_t(imageViews.size()), width, height);
+}
 
 // The active channel's view angles (degrees) and projection for the eye; either output may be null.
 KZ_API kzResult kzPreDrawVulkan(kzContextVulkan* context, kzVec3f eye, kzVec3f* angles,

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/context_header.h"
+#include "core/messages.h"
 
 void kzSetErrorText(kzContextHeader* header, size_t limit, const char* format, ...)
 {
@@ -13,4 +14,5 @@ void kzSetErrorText(kzContextHeader* header, size_t limit, const char* format, .
     std::vsnprintf(header->errorString, std::min(limit, sizeof header->errorString), format,
                    arguments);
     va_end(arguments);
+    kzLogMessage(KZ_MESSAGE_ERROR, "%s", header->errorString);
 }

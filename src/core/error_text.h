@@ -6,6 +6,7 @@
 struct kzContextHeader;
 
 // printf-style message into header->errorString, cut to `limit` bytes
-// (terminator included, at most the size of the error text).
+// (terminator included, at most the size of the error text), and handed to
+// the message callback as an error.
 void kzSetErrorText(kzContextHeader* header, size_t limit, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

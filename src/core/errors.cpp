@@ -20,6 +20,21 @@ constexpr size_t kMessageLimit = 260;
 
 }  // namespace
 
+KZ_API const char* kzGetResultName(kzResult result)
+{
+    switch (result) {
+    case KZ_OK: return "KZ_OK";
+    case KZ_ERROR_INVALID_ARGUMENT: return "KZ_ERROR_INVALID_ARGUMENT";
+    case KZ_ERROR_INVALID_DATA: return "KZ_ERROR_INVALID_DATA";
+    case KZ_ERROR_FILE: return "KZ_ERROR_FILE";
+    case KZ_ERROR_NOT_SUPPORTED: return "KZ_ERROR_NOT_SUPPORTED";
+    case KZ_ERROR_OPENGL: return "KZ_ERROR_OPENGL";
+    case KZ_ERROR_INVALID_CONTEXT: return "KZ_ERROR_INVALID_CONTEXT";
+    case KZ_ERROR_VULKAN: return "KZ_ERROR_VULKAN";
+    }
+    return "KZ_UNKNOWN_RESULT";
+}
+
 KZ_API kzResult kzGetErrorString(void* context, char* buffer, size_t size)
 {
     if (!context || !buffer)

@@ -2,14 +2,72 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
+#include <shared_mutex>
+
+#include "kzLib/core.h"
+
+namespace {
+
+// Longest message handed over, terminator included; longer ones are cut.
+constexpr size_t kMessageSize = 1024;
+
+struct Callback {
+    kzMessageCallback function = nullptr;
+    void* userData = nullptr;
+};
+
+// Deliveries hold the lock shared, so a callback is never replaced while it
+// runs: once kzSetMessageCallback returns, the old one is neither running nor
+// called again.
+std::shared_mutex callbackLock;
+Callback callback;
+
+// How deep the calling thread is inside the callback: a message the callback
+// itself causes is delivered under the lock the thread already holds.
+thread_local int callbackDepth = 0;
+
+void deliver(kzMessageSeverity severity, bool printWithoutCallback, const char* format,
+             va_list arguments)
+{
+    char text[kMessageSize];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::shared_lock<std::shared_mutex> lock(callbackLock, std::defer_lock);
+    if (callbackDepth == 0)
+        lock.lock();
+    if (callback.function) {
+        ++callbackDepth;
+        callback.function(severity, text, callback.userData);
+        --callbackDepth;
+    } else if (printWithoutCallback) {
+        std::printf("%s\n", text);
+    }
+}
+
+}  // namespace
 
 void kzLogMessage(kzMessageSeverity severity, const char* format, ...)
 {
-    (void)severity;
-    char text[512];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    deliver(severity, false, format, arguments);
     va_end(arguments);
-    // No callback can be registered yet: the message is dropped.
+}
+
+void kzPrintMessage(kzMessageSeverity severity, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    deliver(severity, true, format, arguments);
+    va_end(arguments);
+}
+
+KZ_API kzResult kzSetMessageCallback(kzMessageCallback function, void* userData)
+{
+    // Replacing the callback from inside it would wait for itself.
+    if (callbackDepth > 0)
+        return KZ_ERROR_NOT_SUPPORTED;
+    std::unique_lock<std::shared_mutex> lock(callbackLock);
+    callback = Callback{function, userData};
+    return KZ_OK;
 }

@@ -4,8 +4,11 @@
 #include "kzLib/core.h"
 
 namespace {
-constexpr int kVersion[4] = {6, 0, 0, 0};
-constexpr char kVersionText[] = "6.0.0.0";
+#define KZ_TEXT(value) #value
+#define KZ_VERSION_TEXT(major, minor, patch) KZ_TEXT(major) "." KZ_TEXT(minor) "." KZ_TEXT(patch) ".0"
+// The fourth part, the build number, is always 0.
+constexpr int kVersion[4] = {KZ_VERSION_MAJOR, KZ_VERSION_MINOR, KZ_VERSION_PATCH, 0};
+constexpr char kVersionText[] = KZ_VERSION_TEXT(KZ_VERSION_MAJOR, KZ_VERSION_MINOR, KZ_VERSION_PATCH);
 }  // namespace
 
 KZ_API kzResult kzGetVersion(int* major, int* minor, int* patch, int* build)

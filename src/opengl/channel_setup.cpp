@@ -21,9 +21,15 @@ public:
     kzCorrectionDataOpenGL data;
 };
 
+// A mask the configuration does not name leaves its pass off without a word;
+// only a named mask that fails is reported.
 void loadMask(kzContextOpenGL* context, const char* path, kzOpenGLTexture*& texture,
               kzCorrectionPass& pass)
 {
+    if (path[0] == '\0') {
+        kzLockCorrectionPass(pass);
+        return;
+    }
     // A mask never needs more texels than the output it is drawn over.
     const calib::MaskFit fit = calib::maskFitForOutput(context->width, context->height);
     if (!kzOpenGLCreateTextureFromFile(path, &texture, fit)) {

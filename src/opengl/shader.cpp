@@ -1,7 +1,7 @@
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "core/messages.h"
 #include "opengl/opengl_records.h"
 
 namespace {
@@ -88,7 +88,8 @@ bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
             errorBuffer[0] = '\0';
             glGetShaderInfoLog(vertexShader, bufferSize(errorBufferSize), nullptr, errorBuffer);
         }
-        std::printf("Vertex shader error: %s\n", errorBuffer && errorBufferSize ? errorBuffer : "");
+        kzPrintMessage(KZ_MESSAGE_ERROR, "Vertex shader error: %s",
+                       errorBuffer && errorBufferSize ? errorBuffer : "");
         deleteShaders(vertexShader, fragmentShader);
         return false;
     }
@@ -98,7 +99,7 @@ bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
         glGetShaderiv(fragmentShader, GL_INFO_LOG_LENGTH, &length);
         std::vector<char> log(size_t(length > 0 ? length : 0) + 1, '\0');
         glGetShaderInfoLog(fragmentShader, GLsizei(log.size()), nullptr, log.data());
-        std::printf("Fragment shader error: %s\n", log.data());
+        kzPrintMessage(KZ_MESSAGE_ERROR, "Fragment shader error: %s", log.data());
         deleteShaders(vertexShader, fragmentShader);
         return false;
     }

@@ -1,6 +1,5 @@
-#include <cstdio>
-
 #include "config/mask_image.h"
+#include "core/messages.h"
 #include "opengl/opengl_records.h"
 
 namespace {
@@ -42,7 +41,11 @@ bool fitsTextureLimits(const calib::MaskPixels& pixels)
 {
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    return pixels.width() <= maxSize && pixels.height() <= maxSize;
+    if (pixels.width() <= maxSize && pixels.height() <= maxSize)
+        return true;
+    kzLogMessage(KZ_MESSAGE_ERROR, "mask image of %d x %d pixels: OpenGL textures here take at most %d a side",
+                 pixels.width(), pixels.height(), maxSize);
+    return false;
 }
 
 kzOpenGLTexture* uploadTexture(const calib::MaskPixels& pixels)
@@ -80,7 +83,7 @@ bool kzOpenGLCreateTextureFromFile(const char* path, kzOpenGLTexture** texture, 
         return false;
     calib::MaskPixels pixels;
     if (!pixels.decodeFile(path, fit) || !fitsTextureLimits(pixels)) {
-        std::printf("texture failed to load at path:%s\n", path ? path : "");
+        kzPrintMessage(KZ_MESSAGE_ERROR, "texture failed to load at path:%s", path ? path : "");
         return false;
     }
     *texture = uploadTexture(pixels);
@@ -94,8 +97,8 @@ bool kzOpenGLCreateTextureFromMemory(const unsigned char* data, int size, kzOpen
         return false;
     calib::MaskPixels pixels;
     if (!pixels.decodeMemory(data, size, fit) || !fitsTextureLimits(pixels)) {
-        std::printf("texture failed to load from memory :%p of size %d\n",
-                    static_cast<const void*>(data), size);
+        kzPrintMessage(KZ_MESSAGE_ERROR, "texture failed to load from memory :%p of size %d",
+                       static_cast<const void*>(data), size);
         return false;
     }
     *texture = uploadTexture(pixels);

@@ -33,9 +33,15 @@ bool isKnownType(int32_t type)
     return type == KZ_CORRECTION_STATIC || type == KZ_CORRECTION_DYNAMIC;
 }
 
+// A mask the configuration does not name leaves its pass off without a word;
+// only a named mask that fails is reported.
 void loadMask(kzContextVulkan* context, const char* path, const char* format,
               kzVulkanTexture& texture, kzCorrectionPass& pass)
 {
+    if (path[0] == '\0') {
+        kzLockCorrectionPass(pass);
+        return;
+    }
     // A mask never needs more texels than the output it is drawn over.
     const calib::MaskFit fit = calib::maskFitForOutput(context->width, context->height);
     if (!kzVulkanCreateTextureFromFile(context, path, texture, fit)) {

@@ -95,11 +95,19 @@ KZ_API kzResult kzSetMaskSrgbVulkan(kzContextVulkan* context, bool srgb)
     return kzSetMaskSrgb_Vulkan(context, srgb);
 }
 
-KZ_API kzResult kzSetActiveChannelVulkan(kzContextVulkan* context, unsigned channel,
-                                         std::vector<VkImageView> imageViews, unsigned width,
-                                         unsigned height)
+KZ_API kzResult kzSetActiveChannelVulkan_1(kzContextVulkan* context, unsigned channel,
+                                           const VkImageView* views, uint32_t count,
+                                           unsigned width, unsigned height)
 {
+    if (!context)
+        return KZ_ERROR_INVALID_ARGUMENT;
+    if (!views && count > 0) {
+        kzSetErrorText(context, kzErrorLimitVulkan, "%u image views of channel %u are null",
+                       count, channel);
+        return KZ_ERROR_INVALID_ARGUMENT;
+    }
     return guarded(context, [&] {
+        std::vector<VkImageView> imageViews(views, views + count);
         return kzSetActiveChannel_Vulkan(context, channel, std::move(imageViews), width, height);
     });
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "vk_harness.h"
 
 namespace dovav::test {

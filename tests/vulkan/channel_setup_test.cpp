@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 #include "support/vk_command_hook.h"

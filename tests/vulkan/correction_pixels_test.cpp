@@ -42,6 +42,7 @@
 #include <gtest/gtest.h>
 
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "support/correction_model.h"
 #include "support/foreign_calibration.h"

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "vulkan/vulkan_records.h"
 
 namespace {

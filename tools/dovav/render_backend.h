@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 
 namespace dovav::render {
 

@@ -13,25 +13,10 @@
 
 namespace dovav {
 
-inline const char* resultName(kzResult result)
-{
-    switch (result) {
-    case KZ_OK: return "KZ_OK";
-    case KZ_ERROR_INVALID_ARGUMENT: return "KZ_ERROR_INVALID_ARGUMENT";
-    case KZ_ERROR_INVALID_DATA: return "KZ_ERROR_INVALID_DATA";
-    case KZ_ERROR_FILE: return "KZ_ERROR_FILE";
-    case KZ_ERROR_NOT_SUPPORTED: return "KZ_ERROR_NOT_SUPPORTED";
-    case KZ_ERROR_OPENGL: return "KZ_ERROR_OPENGL";
-    case KZ_ERROR_INVALID_CONTEXT: return "KZ_ERROR_INVALID_CONTEXT";
-    case KZ_ERROR_VULKAN: return "KZ_ERROR_VULKAN";
-    }
-    return "unknown result";
-}
-
 // "KZ_ERROR_FILE (3)"
 inline std::string describeResult(kzResult result)
 {
-    return std::string(resultName(result)) + " (" + std::to_string(int(result)) + ")";
+    return std::string(kzGetResultName(result)) + " (" + std::to_string(int(result)) + ")";
 }
 
 // The system's text for an error number, as the library words it.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include <kzLib.h>
+#include <kzLib/vulkan.h>
 
 int main()
 {
