@@ -24,3 +24,8 @@ KZ_API kzResult kzCreateQuad(kzMesh* mesh, bool flipVerticesY, bool flipTexcoord
 
 // Writes the mesh's vertices, texcoords and two triangles per grid cell as a Wavefront OBJ text file.
 KZ_API kzResult kzSaveObj(const char* path, kzMesh* mesh);
+
+// Decodes a mask image as channel set-up does (PNG, BMP or TGA, at most 8192 pixels a side) and
+// writes its size; KZ_ERROR_FILE if the file cannot be opened, KZ_ERROR_INVALID_DATA if it is no
+// mask the library reads (the reason goes to the message callback).
+KZ_API kzResult kzGetMaskImageSize(const char* path, int* width, int* height);

@@ -26,6 +26,7 @@ enum kzContextKind : int32_t {
     KZ_CONTEXT_D3D11 = 1,   // reserved; never created by this library
     KZ_CONTEXT_OPENGL = 2,
     KZ_CONTEXT_VULKAN = 3,
+    KZ_CONTEXT_CONFIGURATION = 4,  // configuration only, no back-end (kzCreateContextConfiguration)
 };
 
 // Correction type of a channel (the `type` field of kzConfigurationData).
@@ -68,6 +69,7 @@ enum kzMessageSeverity : int32_t {
 // Opaque context records, created and destroyed by their back-end.
 struct kzContextOpenGL;
 struct kzContextVulkan;
+struct kzContextConfiguration;
 
 struct kzVec2f {
     float x, y;
@@ -185,6 +187,40 @@ struct kzConfigurationData {
     char directionalShading[KZ_PATH_SIZE];
 };
 
+// Role of a file a channel's configuration names: the index into kzChannelInfo::paths.
+enum kzChannelFile : int32_t {
+    KZ_CHANNEL_FILE_WARPMAP = 0,
+    KZ_CHANNEL_FILE_FRUSTUM = 1,
+    KZ_CHANNEL_FILE_SHAPE = 2,
+    KZ_CHANNEL_FILE_TARGET = 3,
+    KZ_CHANNEL_FILE_BLENDING = 4,
+    KZ_CHANNEL_FILE_SECONDARY_BLENDING = 5,
+    KZ_CHANNEL_FILE_BLACKLEVEL = 6,
+    KZ_CHANNEL_FILE_DIRECTIONAL_SHADING = 7,
+    KZ_CHANNEL_FILE_COUNT = 8,
+};
+
+// What a context knows about one channel (kzGetChannelInfo): its configuration,
+// and once the channel has been set up on the context, what set-up built.
+struct kzChannelInfo {
+    uint32_t channel;
+    int32_t type;  // a kzCorrectionType; other values are kept as read
+    float gamma;
+    float inputGamma;
+    float outputGamma;
+    int32_t setUp;           // 1 once set-up has built the channel on this context, else 0
+    uint32_t gridWidth;      // warp map (static) or screen shape (dynamic) grid; 0 before set-up
+    uint32_t gridHeight;
+    uint32_t invalidPoints;  // grid points with a non-finite position or texture coordinate
+    int32_t hasCamera;       // 1 when `camera` holds the channel's camera, else 0 (all zero)
+    // Static channels: the camera file's camera with the context's clipping planes. Dynamic
+    // channels: the camera as the last PreDraw aimed it from the eye (before that, only the
+    // clipping planes are set).
+    kzCamera camera;
+    char paths[KZ_CHANNEL_FILE_COUNT][KZ_PATH_SIZE];  // absolute; "" when not configured
+    char regionId[KZ_PATH_SIZE];  // imported calibrations: the source's region id; else ""
+};
+
 static_assert(sizeof(kzResult) == 4 && sizeof(kzContextKind) == 4, "32-bit enumerations");
 static_assert(sizeof(kzCorrectionType) == 4 && sizeof(kzTextureTarget) == 4 &&
                   sizeof(kzCorrectionPassType) == 4 && sizeof(kzCorrectionMethod) == 4 &&
@@ -218,3 +254,9 @@ static_assert(offsetof(kzConfigurationData, gamma) == 4 &&
                   offsetof(kzConfigurationData, directionalShading) == 16 + 7 * KZ_PATH_SIZE &&
                   sizeof(kzConfigurationData) == 16 + 8 * KZ_PATH_SIZE,
               "kzConfigurationData field order");
+static_assert(sizeof(kzChannelFile) == 4, "32-bit enumeration");
+static_assert(offsetof(kzChannelInfo, setUp) == 20 && offsetof(kzChannelInfo, invalidPoints) == 32 &&
+                  offsetof(kzChannelInfo, camera) == 40 && offsetof(kzChannelInfo, paths) == 116 &&
+                  offsetof(kzChannelInfo, regionId) == 116 + KZ_CHANNEL_FILE_COUNT * KZ_PATH_SIZE &&
+                  sizeof(kzChannelInfo) == 116 + (KZ_CHANNEL_FILE_COUNT + 1) * KZ_PATH_SIZE,
+              "kzChannelInfo field order");

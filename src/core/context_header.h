@@ -26,6 +26,18 @@ struct kzChannelOrigin {
     bool warpBottomRowFirst = false;  // a PFM warp map stores its bottom row first
 };
 
+// What a back-end's set-up of a channel built, in back-end-neutral terms,
+// for the channel query.
+struct kzChannelSummary {
+    uint32_t gridWidth = 0;
+    uint32_t gridHeight = 0;
+    uint32_t invalidPoints = 0;  // grid points with a non-finite coordinate
+};
+
+struct kzContextHeader;
+// The back-end's live camera of a channel it has set up, or null.
+using kzChannelCameraLookup = const kzCamera* (*)(const kzContextHeader& header, uint32_t channel);
+
 struct kzContextHeader {
     explicit kzContextHeader(int32_t contextKind) : kind(contextKind) {}
 
@@ -39,12 +51,22 @@ struct kzContextHeader {
     kzChannelTable configurations;
     std::map<uint32_t, kzChannelOrigin> origins;  // channels that have an origin to report
     kzOwnedFolders ownedFolders;  // converted calibrations the channel table still names
+    std::map<uint32_t, kzChannelSummary> summaries;  // channels set up on this context
+    kzChannelCameraLookup channelCamera = nullptr;   // set by back-ends that build cameras
 };
 
-// True for the kinds that kind-independent entry points accept (0 to 3).
+// The size and invalid-point count of a channel's grid (warp map or screen shape).
+kzChannelSummary kzSummariseGrid(const kzMesh& grid);
+
+// Records the set-up of a channel with its grid's summary when the back-end
+// kept the channel, else forgets it.
+void kzNoteChannelSetUp(kzContextHeader& header, uint32_t channel, bool kept,
+                        const kzChannelSummary& grid);
+
+// True for the kinds that kind-independent entry points accept (0 to 4).
 inline bool kzIsKnownContextKind(int32_t kind)
 {
-    return kind >= KZ_CONTEXT_D3D9 && kind <= KZ_CONTEXT_VULKAN;
+    return kind >= KZ_CONTEXT_D3D9 && kind <= KZ_CONTEXT_CONFIGURATION;
 }
 
 // The header of a context handed in as void*, or null if the pointer is null

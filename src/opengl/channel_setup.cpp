@@ -87,6 +87,7 @@ BuildOutcome buildStatic(kzContextOpenGL* context, const kzConfigurationData& co
                        configuration.warpmap);
         return {KZ_ERROR_OPENGL, false};
     }
+    data.grid = kzSummariseGrid(warpMesh);
     if (!kzOpenGLCreateCorrectionMesh(&warpMesh, &data.cmesh, GL_STATIC_DRAW, {},
                                       kzOpenGLMeshInputs::Flat)) {
         kzSetErrorText(context, kzErrorLimitOpenGL, "Failed to create warp mesh");
@@ -151,6 +152,7 @@ BuildOutcome buildDynamic(kzContextOpenGL* context, const kzConfigurationData& c
     }
     data.screenShape = shape.release();
     const kzMesh& screen = *data.screenShape;
+    data.grid = kzSummariseGrid(screen);
     const OutputLayout upload(screen, context->flipWarpmeshVerticesY);
     std::vector<kzVec3f> world(screen.vertices, screen.vertices + size_t(screen.width) * screen.height);
     if (!kzOpenGLCreateCorrectionMesh(upload.mesh(), &data.cmesh, GL_DYNAMIC_DRAW, std::move(world))) {
@@ -235,6 +237,7 @@ kzResult kzSetActiveChannel_OpenGL(kzContextOpenGL* context, unsigned channel, u
                        channel);
         break;
     }
+    kzOpenGLNoteSetUp(*context, channel, outcome.store, data);
     if (outcome.store) {
         kzCorrectionDataOpenGL& stored = context->corrections.emplace(channel, pending.take()).first->second;
         kzOpenGLPrepareChannelTable(*context, channel, stored);

@@ -118,6 +118,7 @@ struct kzCorrectionDataOpenGL : kzChannelPasses {
     kzOpenGLCorrectionTable* table = nullptr;  // static channels drawn by the baked method
     kzMesh* screenShape = nullptr;    // dynamic channels
     kzTargetRect* targetRect = nullptr;  // dynamic channels
+    kzChannelSummary grid;  // of the warp map or screen shape, for the channel query
 
     bool drawable() const { return camera && cmesh; }
 };
@@ -153,6 +154,10 @@ inline bool kzOpenGLContextIsCurrent()
 
 // Releases everything a correction record owns and leaves it empty.
 void kzOpenGLReleaseCorrectionData(kzCorrectionDataOpenGL& data);
+
+// Tells the channel query what set-up built for the channel (kept: stored in corrections).
+void kzOpenGLNoteSetUp(kzContextOpenGL& context, uint32_t channel, bool kept,
+                       const kzCorrectionDataOpenGL& data);
 
 bool kzOpenGLCreateShader(kzOpenGLShader** shader, const char* vertexSource,
                           const char* fragmentSource, char* errorBuffer, size_t errorBufferSize);

@@ -126,6 +126,7 @@ BuildOutcome buildStatic(kzContextVulkan* context, const kzConfigurationData& co
                        configuration.warpmap);
         return {KZ_ERROR_VULKAN, false};
     }
+    data.grid = kzSummariseGrid(data.warpMesh);
     if (!kzVulkanCreateCorrectionMesh(context, &data.warpMesh, data.cmesh)) {
         kzSetErrorText(context, kzErrorLimitVulkan, "Failed to create warp mesh");
         return {KZ_ERROR_VULKAN, false};
@@ -149,6 +150,7 @@ BuildOutcome buildDynamic(kzContextVulkan* context, const kzConfigurationData& c
                        configuration.target);
     }
     const kzResult result = kzLoadScreenShapeFromFile(configuration.shape, &data.screenShape, 0);
+    data.grid = kzSummariseGrid(data.screenShape);
     if (result != KZ_OK) {
         kzSetErrorText(context, kzErrorLimitVulkan, "Failed to load screen shape from %s",
                        configuration.shape);
@@ -199,6 +201,7 @@ kzResult buildRecord(kzContextVulkan* context, unsigned channel,
                        channel);
         break;
     }
+    kzVulkanNoteSetUp(*context, channel, outcome.store, data);
     if (outcome.store)
         context->corrections.emplace(channel, pending.take());
     return outcome.result;

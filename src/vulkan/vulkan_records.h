@@ -145,6 +145,7 @@ struct kzCorrectionDataVulkan : kzChannelPasses {
     kzVulkanCorrectionTable table;  // static channels, when it could be made
     kzMesh warpMesh;        // static channels, until the mesh buffers are filled
     kzMesh screenShape;     // dynamic channels
+    kzChannelSummary grid;  // of the warp map or screen shape, for the channel query
     kzTargetRect targetRect{};  // dynamic channels
     bool hasTargetRect = false;
 
@@ -300,6 +301,10 @@ void kzVulkanFreeCorrectionMesh(kzContextVulkan* context, kzVulkanCorrectionMesh
 
 // Releases everything a correction record owns and leaves it empty.
 void kzVulkanReleaseCorrectionData(kzContextVulkan* context, kzCorrectionDataVulkan& data);
+
+// Tells the channel query what set-up built for the channel (kept: stored in corrections).
+void kzVulkanNoteSetUp(kzContextVulkan& context, uint32_t channel, bool kept,
+                       const kzCorrectionDataVulkan& data);
 
 // Frame work.
 void kzVulkanUpdateUniformBuffers(kzContextVulkan* context, kzCorrectionDataVulkan& data,

@@ -175,7 +175,7 @@ TEST(FrameFiles, CameraOfAChannel)
     EXPECT_EQ(1.0f, camera.top);
     EXPECT_EQ(5000.0f, camera.farClip);
 
-    for (int32_t kind : {-1, 4}) {
+    for (int32_t kind : {-1, 5}) {
         kzContextHeader unknown(kind);
         unknown.configurations = context.configurations;
         EXPECT_EQ(KZ_ERROR_INVALID_CONTEXT, kzGetCamera(&unknown, 4, &camera)) << kind;

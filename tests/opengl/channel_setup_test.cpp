@@ -237,15 +237,15 @@ TEST_F(ChannelSetupTest, FailedStaticChannelIsRetried)
     EXPECT_NE(record(1)->cmesh, nullptr);
 }
 
-// Masks that do not load lock their pass off; set-up still succeeds, and the
-// last message names the (possibly empty) path.
+// Masks that do not load lock their pass off, and so do masks that are not
+// configured; set-up still succeeds, and only the named mask that failed is reported.
 TEST_F(ChannelSetupTest, UnloadableMasksLockTheirPasses)
 {
     dir.write("broken.png", "not an image");
     configure(0, channelElement(1, {{"warpmap", "warp.csv"}, {"frustum", "camera.csv"},
                                     {"blending", "broken.png"}, {"blacklevel", "mask.png"}}));
     EXPECT_EQ(kzSetActiveChannelOpenGL(context, 1, 1, 1), KZ_OK);
-    EXPECT_EQ(error(), "Failed to create texture from ");
+    EXPECT_EQ(error(), "Failed to create texture from " + dir.path() + "/broken.png");
     const kzCorrectionDataOpenGL* data = record(1);
     ASSERT_NE(data, nullptr);
     const struct {

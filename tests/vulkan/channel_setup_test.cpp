@@ -311,12 +311,13 @@ TEST_F(VulkanChannelSetup, UnloadableMasksLockTheirPasses)
     }
 
     // Without any mask both pipelines draw with the fallback in every mask
-    // binding; the last message names the (empty) shading path.
+    // binding, and nothing is reported: a mask that is not named is simply off.
     configure(0, channelElement(8, {{"warpmap", "warp.csv"}, {"frustum", "camera.csv"}}));
     configure(1, channelElement(9, {{"shape", "shape.csv"}, {"target", "target.csv"}}));
+    const std::string before = error();
     for (unsigned channel : {8u, 9u}) {
         ASSERT_EQ(activate(channel, views(2, 90)), KZ_OK);
-        EXPECT_EQ(error(), "Failed to create color texture from ");
+        EXPECT_EQ(error(), before);
         const std::vector<uint8_t> pixels = draw(1);
         if (channel == 8) {
             EXPECT_NEAR(redAt(pixels, 4, 4), 90, 2);  // every mask pass off: the scene as it is

@@ -1,8 +1,20 @@
 #include "channel_table.h"
 
-#include "core/context_header.h"
+#include <vector>
 
 namespace dovav {
+
+const ChannelFileLabel kChannelFileLabels[8] = {
+    {"warpmap", KZ_CHANNEL_FILE_WARPMAP},
+    {"frustum", KZ_CHANNEL_FILE_FRUSTUM},
+    {"shape", KZ_CHANNEL_FILE_SHAPE},
+    {"target", KZ_CHANNEL_FILE_TARGET},
+    {"blending", KZ_CHANNEL_FILE_BLENDING},
+    {"secondary-blending", KZ_CHANNEL_FILE_SECONDARY_BLENDING},
+    {"blacklevel", KZ_CHANNEL_FILE_BLACKLEVEL},
+    {"directional-shading", KZ_CHANNEL_FILE_DIRECTIONAL_SHADING},
+};
+
 namespace {
 
 const char* typeName(int32_t type)
@@ -14,32 +26,27 @@ const char* typeName(int32_t type)
     }
 }
 
-
 }  // namespace
 
-void printChannelTable(const kzContextHeader& header, std::FILE* out)
+void printChannelTable(void* context, std::FILE* out)
 {
-    std::fprintf(out, "%zu channel(s)\n", header.configurations.size());
-    for (const auto& [channel, record] : header.configurations) {
+    size_t count = 0;
+    kzGetChannels(context, nullptr, &count);
+    std::vector<unsigned> channels(count);
+    kzGetChannels(context, channels.data(), &count);
+    std::fprintf(out, "%zu channel(s)\n", channels.size());
+    for (unsigned channel : channels) {
+        kzChannelInfo info{};
+        if (kzGetChannelInfo(context, channel, &info) != KZ_OK)
+            continue;
         std::fprintf(out, "\nchannel %u  type %d (%s)  gamma %g  input gamma %g  output gamma %g\n",
-                     channel, record.type, typeName(record.type), record.gamma,
-                     record.inputGamma, record.outputGamma);
-        const struct {
-            const char* label;
-            const char* path;
-        } rows[] = {
-            {"warpmap", record.warpmap},
-            {"frustum", record.frustum},
-            {"shape", record.shape},
-            {"target", record.target},
-            {"blending", record.blending},
-            {"secondary-blending", record.secondaryBlending},
-            {"blacklevel", record.blacklevel},
-            {"directional-shading", record.directionalShading},
-        };
-        for (const auto& row : rows) {
-            if (row.path[0] != '\0')
-                std::fprintf(out, "  %-20s %s\n", row.label, row.path);
+                     channel, info.type, typeName(info.type), info.gamma, info.inputGamma,
+                     info.outputGamma);
+        if (info.regionId[0] != '\0')
+            std::fprintf(out, "  %-20s %s\n", "region", info.regionId);
+        for (const ChannelFileLabel& file : kChannelFileLabels) {
+            if (info.paths[file.role][0] != '\0')
+                std::fprintf(out, "  %-20s %s\n", file.label, info.paths[file.role]);
         }
     }
 }

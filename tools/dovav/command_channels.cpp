@@ -1,10 +1,10 @@
 // dovav channels CONFIG: load a configuration and print its channel table.
 
 #include <cstdio>
+#include <memory>
 
 #include "channel_table.h"
 #include "commands.h"
-#include "core/context_header.h"
 #include "kzLib.h"
 
 namespace dovav {
@@ -24,13 +24,16 @@ int runChannels(int argc, char** argv)
     }
     const char* path = argv[0];
 
-    // The channel table only needs a context header; no graphics back-end is
-    // involved. The reserved Direct3D kind marks a record that holds nothing
-    // beyond the header, so no back-end entry point will treat it as its own.
-    kzContextHeader context(KZ_CONTEXT_D3D9);
-    const kzResult result = kzLoadConfigurationFromFile(&context, path);
-    char message[kzErrorStringSize + 1] = {};
-    kzGetErrorString(&context, message, sizeof message - 1);
+    // The channel table needs no graphics back-end.
+    kzContextConfiguration* created = nullptr;
+    if (kzCreateContextConfiguration(&created) != KZ_OK) {
+        std::fprintf(stderr, "dovav channels: out of memory\n");
+        return kExitFailure;
+    }
+    const std::unique_ptr<kzContextConfiguration, ConfigurationDeleter> context(created);
+    const kzResult result = kzLoadConfigurationFromFile(context.get(), path);
+    char message[512] = {};
+    kzGetErrorString(context.get(), message, sizeof message - 1);
     if (result != KZ_OK) {
         std::fprintf(stderr, "dovav channels: %s: %s (result %d)\n", path, message,
                      static_cast<int>(result));
@@ -40,7 +43,7 @@ int runChannels(int argc, char** argv)
         std::fprintf(stderr, "dovav channels: warning: %s\n", message);
 
     std::printf("configuration %s\n", path);
-    printChannelTable(context, stdout);
+    printChannelTable(context.get(), stdout);
     return kExitOk;
 }
 

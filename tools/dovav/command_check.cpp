@@ -18,9 +18,8 @@
 
 #include "arguments.h"
 #include "calibration_text.h"
+#include "channel_table.h"
 #include "commands.h"
-#include "config/mask_image.h"
-#include "core/context_header.h"
 #include "kzLib.h"
 #include "result_text.h"
 
@@ -84,31 +83,28 @@ struct MaskResult {
     std::string problem;  // empty if the mask loads
 };
 
-// The verdict is the library's own decoder's, so that a mask this command
-// accepts is exactly one channel set-up accepts; the reason is told from what
-// can be seen of the file.
+// The verdict and the reason are the library's own decoder's, so that a mask
+// this command accepts is exactly one channel set-up accepts.
 MaskResult decodeMask(const char* path)
 {
     MaskResult mask;
     if (mask.problem = openProblem(path); !mask.problem.empty())
         return mask;
-    calib::MaskPixels pixels;
-    if (pixels.decodeFile(path)) {
-        mask.width = pixels.width();
-        mask.height = pixels.height();
+    std::string reason;
+    kzSetMessageCallback(
+        [](kzMessageSeverity, const char* message, void* userData) {
+            *static_cast<std::string*>(userData) = message;
+        },
+        &reason);
+    const kzResult result = kzGetMaskImageSize(path, &mask.width, &mask.height);
+    kzSetMessageCallback(nullptr, nullptr);
+    if (result == KZ_OK)
         return mask;
-    }
-    struct stat status {};
-    if (stat(path, &status) == 0 && status.st_size > calib::kMaxMaskFileBytes) {
-        mask.problem = "larger than any mask the library reads (" +
-                       std::to_string(calib::kMaxMaskFileBytes) + " bytes)";
-    } else if (status.st_size == 0) {
-        mask.problem = "the file is empty";
-    } else {
-        mask.problem = "not a PNG, BMP or TGA image the library reads (at most " +
-                       std::to_string(calib::kMaxMaskSide) +
-                       " pixels a side, no paletted BMP), or damaged";
-    }
+    // The library names the file first ("mask image PATH: reason").
+    const std::string named = std::string("mask image ") + path + ": ";
+    if (reason.compare(0, named.size(), named) == 0)
+        reason.erase(0, named.size());
+    mask.problem = reason.empty() ? "not a mask image the library reads" : reason;
     return mask;
 }
 
@@ -324,6 +320,46 @@ ChannelCheck checkChannel(uint32_t channel, const kzConfigurationData& configura
     return check;
 }
 
+struct ConfiguredChannel {
+    unsigned number;
+    kzConfigurationData configuration;
+};
+
+// Every channel of the context with its configuration as the channel query reports it.
+std::vector<ConfiguredChannel> configuredChannels(void* context)
+{
+    size_t count = 0;
+    kzGetChannels(context, nullptr, &count);
+    std::vector<unsigned> numbers(count);
+    kzGetChannels(context, numbers.data(), &count);
+    std::vector<ConfiguredChannel> channels;
+    for (unsigned number : numbers) {
+        kzChannelInfo info{};
+        if (kzGetChannelInfo(context, number, &info) != KZ_OK)
+            continue;
+        ConfiguredChannel channel{number, {}};
+        kzConfigurationData& c = channel.configuration;
+        c.type = info.type;
+        c.gamma = info.gamma;
+        c.inputGamma = info.inputGamma;
+        c.outputGamma = info.outputGamma;
+        const struct {
+            char* field;
+            int role;
+        } paths[] = {
+            {c.warpmap, KZ_CHANNEL_FILE_WARPMAP},   {c.frustum, KZ_CHANNEL_FILE_FRUSTUM},
+            {c.shape, KZ_CHANNEL_FILE_SHAPE},       {c.target, KZ_CHANNEL_FILE_TARGET},
+            {c.blending, KZ_CHANNEL_FILE_BLENDING}, {c.secondaryBlending, KZ_CHANNEL_FILE_SECONDARY_BLENDING},
+            {c.blacklevel, KZ_CHANNEL_FILE_BLACKLEVEL},
+            {c.directionalShading, KZ_CHANNEL_FILE_DIRECTIONAL_SHADING},
+        };
+        for (const auto& path : paths)
+            std::memcpy(path.field, info.paths[path.role], KZ_PATH_SIZE);
+        channels.push_back(channel);
+    }
+    return channels;
+}
+
 const char* typeName(int32_t type)
 {
     switch (type) {
@@ -388,25 +424,30 @@ int runCheck(int argc, char** argv)
         return kExitUsage;
     }
 
-    // The channel table is all the check needs from a context: a bare header
-    // of the reserved Direct3D kind, which no back-end entry point takes for its own.
-    kzContextHeader context(KZ_CONTEXT_D3D9);
-    const kzResult loaded = kzLoadConfigurationFromFile(&context, path);
-    char message[kzErrorStringSize + 1] = {};
-    kzGetErrorString(&context, message, sizeof message - 1);
+    // The channel table is all the check needs from a context: one without a back-end.
+    kzContextConfiguration* created = nullptr;
+    if (kzCreateContextConfiguration(&created) != KZ_OK) {
+        std::fprintf(stderr, "dovav check: out of memory\n");
+        return kExitFailure;
+    }
+    const std::unique_ptr<kzContextConfiguration, ConfigurationDeleter> context(created);
+    const kzResult loaded = kzLoadConfigurationFromFile(context.get(), path);
+    char message[512] = {};
+    kzGetErrorString(context.get(), message, sizeof message - 1);
     if (loaded != KZ_OK) {
         std::fprintf(stderr, "dovav check: %s: %s: %s\n", path, describeResult(loaded).c_str(), message);
         return loaded == KZ_ERROR_FILE ? kExitUsage : kExitFailure;
     }
 
     std::printf("configuration %s\n", path);
-    if (context.configurations.empty()) {
+    const std::vector<ConfiguredChannel> channels = configuredChannels(context.get());
+    if (channels.empty()) {
         std::printf("no channels configured\n");
         return kExitFailure;
     }
     std::vector<ChannelCheck> checks;
-    for (const auto& [channel, configuration] : context.configurations)
-        checks.push_back(checkChannel(channel, configuration));
+    for (const ConfiguredChannel& channel : channels)
+        checks.push_back(checkChannel(channel.number, channel.configuration));
     printTable(checks);
 
     // A path that did not fit is dropped from the table, so the file it

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "arguments.h"
 #include "commands.h"
 #include "gl_harness.h"
@@ -40,64 +38,23 @@ const char kDumpUsage[] =
 
 namespace {
 
-// The library reports each mask it cannot read with a line on standard
-// output, unconfigured masks included. Set-up runs with standard output
-// diverted to a temporary file, and the lines are sorted out afterwards.
-class CapturedOutput {
+// Every message the library writes while a channel is set up, in order.
+class CollectedMessages {
 public:
-    CapturedOutput()
-    {
-        std::fflush(stdout);
-        file_ = std::tmpfile();
-        saved_ = file_ ? ::dup(STDOUT_FILENO) : -1;
-        if (saved_ < 0 || ::dup2(::fileno(file_), STDOUT_FILENO) < 0) {
-            restore();  // nothing diverted: the lines go straight through
-        }
-    }
-    ~CapturedOutput() { restore(); }
-    CapturedOutput(const CapturedOutput&) = delete;
-    CapturedOutput& operator=(const CapturedOutput&) = delete;
+    CollectedMessages() { kzSetMessageCallback(collect, &messages_); }
+    ~CollectedMessages() { kzSetMessageCallback(nullptr, nullptr); }
+    CollectedMessages(const CollectedMessages&) = delete;
+    CollectedMessages& operator=(const CollectedMessages&) = delete;
 
-    std::vector<std::string> finish()
-    {
-        std::vector<std::string> lines;
-        if (!file_)
-            return lines;
-        std::fflush(stdout);
-        ::dup2(saved_, STDOUT_FILENO);
-        std::rewind(file_);
-        std::string line;
-        for (int c; (c = std::fgetc(file_)) != EOF;) {
-            if (c != '\n') {
-                line += char(c);
-                continue;
-            }
-            lines.push_back(line);
-            line.clear();
-        }
-        if (!line.empty())
-            lines.push_back(line);
-        restore();
-        return lines;
-    }
+    const std::vector<std::string>& messages() const { return messages_; }
 
 private:
-    void restore()
+    static void collect(kzMessageSeverity, const char* message, void* userData)
     {
-        if (saved_ >= 0) {
-            std::fflush(stdout);
-            ::dup2(saved_, STDOUT_FILENO);
-            ::close(saved_);
-            saved_ = -1;
-        }
-        if (file_) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
+        static_cast<std::vector<std::string>*>(userData)->push_back(message);
     }
 
-    std::FILE* file_ = nullptr;
-    int saved_ = -1;
+    std::vector<std::string> messages_;
 };
 
 std::string errorText(kzContextOpenGL* context)
@@ -115,35 +72,34 @@ bool startsWith(const std::string& text, const char* prefix)
 // Makes one channel active; prints what went wrong. True if it set up cleanly.
 bool setUpChannel(kzContextOpenGL* context, unsigned channel, unsigned width, unsigned height)
 {
+    // A mask the configuration names but that does not load is told twice:
+    // once as it fails to load, once as the context's error text.
     static const char kTextureFailure[] = "texture failed to load at path:";
     static const char kMaskMessage[] = "Failed to create texture from ";
 
-    const std::string before = errorText(context);
-    CapturedOutput output;
-    const kzResult result = kzSetActiveChannelOpenGL(context, channel, width, height);
-    const std::vector<std::string> lines = output.finish();
+    kzResult result;
+    std::vector<std::string> messages;
+    {
+        CollectedMessages collected;
+        result = kzSetActiveChannelOpenGL(context, channel, width, height);
+        messages = collected.messages();
+    }
     const std::string after = errorText(context);
 
-    bool clean = result == KZ_OK;
-    for (const std::string& line : lines) {
-        if (!startsWith(line, kTextureFailure)) {
-            std::printf("%s\n", line.c_str());
-        } else if (line.size() > sizeof kTextureFailure - 1) {
-            // An empty path is a mask that is not configured.
+    for (const std::string& message : messages) {
+        if (startsWith(message, kTextureFailure)) {
             std::fprintf(stderr, "dovav dump: channel %u: warning: mask %s did not load; its pass stays off\n",
-                         channel, line.c_str() + sizeof kTextureFailure - 1);
-            clean = false;
+                         channel, message.c_str() + sizeof kTextureFailure - 1);
+        } else if (!startsWith(message, kMaskMessage) && (result == KZ_OK || message != after)) {
+            // Set-up goes on past a missing target rectangle and says so only here.
+            std::fprintf(stderr, "dovav dump: channel %u: warning: %s\n", channel, message.c_str());
         }
     }
     if (result != KZ_OK) {
         std::fprintf(stderr, "dovav dump: channel %u: warning: set-up failed: %s: %s\n", channel,
                      describeResult(result).c_str(), after.c_str());
-    } else if (after != before && !startsWith(after, kMaskMessage)) {
-        // Set-up goes on past a missing target rectangle and says so only here.
-        std::fprintf(stderr, "dovav dump: channel %u: warning: %s\n", channel, after.c_str());
-        clean = false;
     }
-    return clean;
+    return result == KZ_OK && messages.empty();
 }
 
 struct ContextDeleter {
