@@ -1,6 +1,7 @@
 // Version, error text and the numeric helpers.
 
 #include <cerrno>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "core/context_header.h"
 #include "core/error_text.h"
 #include "kzLib.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -50,6 +52,98 @@ TEST(Version, StringCopiesWithoutTerminator)
         EXPECT_EQ(c.expected, std::string(buffer, sizeof buffer));
     }
     EXPECT_EQ(KZ_ERROR_INVALID_DATA, kzGetVersionString(nullptr, 8));
+}
+
+// The compile-time macros name the version the library reports at run time.
+TEST(Version, MacrosMatchTheLibrary)
+{
+    int major = -1, minor = -1, patch = -1;
+    ASSERT_EQ(KZ_OK, kzGetVersion(&major, &minor, &patch, nullptr));
+    EXPECT_EQ(KZ_VERSION_MAJOR, major);
+    EXPECT_EQ(KZ_VERSION_MINOR, minor);
+    EXPECT_EQ(KZ_VERSION_PATCH, patch);
+    EXPECT_EQ(KZ_VERSION, major * 10000 + minor * 100 + patch);
+    char text[16] = {};
+    kzGetVersionString(text, sizeof text - 1);
+    EXPECT_EQ(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch) + ".0",
+              text);
+}
+
+TEST(ResultName, EveryCodeByNameAndOthersByOneText)
+{
+    const struct {
+        int32_t code;
+        const char* name;
+    } cases[] = {
+        {KZ_OK, "KZ_OK"},
+        {KZ_ERROR_INVALID_ARGUMENT, "KZ_ERROR_INVALID_ARGUMENT"},
+        {KZ_ERROR_INVALID_DATA, "KZ_ERROR_INVALID_DATA"},
+        {KZ_ERROR_FILE, "KZ_ERROR_FILE"},
+        {KZ_ERROR_NOT_SUPPORTED, "KZ_ERROR_NOT_SUPPORTED"},
+        {KZ_ERROR_OPENGL, "KZ_ERROR_OPENGL"},
+        {KZ_ERROR_INVALID_CONTEXT, "KZ_ERROR_INVALID_CONTEXT"},
+        {KZ_ERROR_VULKAN, "KZ_ERROR_VULKAN"},
+        {4, "KZ_UNKNOWN_RESULT"},
+        {7, "KZ_UNKNOWN_RESULT"},
+        {-1, "KZ_UNKNOWN_RESULT"},
+        {INT32_MAX, "KZ_UNKNOWN_RESULT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.name, kzGetResultName(kzResult(c.code))) << c.code;
+}
+
+// A context without a back-end reads configurations and answers the channel
+// query; before set-up the query reports the configuration alone.
+TEST(ConfigurationContext, AnswersTheChannelQueryWithoutABackEnd)
+{
+    dovav::test::TempDir dir;
+    const std::string path = dir.write(
+        "display.xml", "<kzCorrection><type>1</type><gamma>2.4</gamma>"
+                       "<channel id=\"3\" shape=\"s.csv\" target=\"/abs/t.csv\" input-gamma=\"1.8\"/>"
+                       "</kzCorrection>");
+    kzContextConfiguration* context = nullptr;
+    ASSERT_EQ(KZ_OK, kzCreateContextConfiguration(&context));
+    ASSERT_EQ(KZ_OK, kzLoadConfigurationFromFile(context, path.c_str()));
+    static_cast<kzContextHeader*>(static_cast<void*>(context))->origins[3].regionId = "region-3";
+
+    kzChannelInfo info;
+    std::memset(&info, kUntouched, sizeof info);
+    ASSERT_EQ(KZ_OK, kzGetChannelInfo(context, 3, &info));
+    EXPECT_EQ(3u, info.channel);
+    EXPECT_EQ(KZ_CORRECTION_DYNAMIC, info.type);
+    EXPECT_EQ(2.4f, info.gamma);
+    EXPECT_EQ(1.8f, info.inputGamma);
+    EXPECT_EQ(1.0f, info.outputGamma);
+    EXPECT_EQ(dir.path() + "/s.csv", info.paths[KZ_CHANNEL_FILE_SHAPE]);
+    EXPECT_STREQ("/abs/t.csv", info.paths[KZ_CHANNEL_FILE_TARGET]);
+    for (int role : {KZ_CHANNEL_FILE_WARPMAP, KZ_CHANNEL_FILE_FRUSTUM, KZ_CHANNEL_FILE_BLENDING,
+                     KZ_CHANNEL_FILE_SECONDARY_BLENDING, KZ_CHANNEL_FILE_BLACKLEVEL,
+                     KZ_CHANNEL_FILE_DIRECTIONAL_SHADING})
+        EXPECT_STREQ("", info.paths[role]) << role;
+    EXPECT_STREQ("region-3", info.regionId);
+    EXPECT_EQ(0, info.setUp);
+    EXPECT_EQ(0u, info.gridWidth + info.gridHeight + info.invalidPoints);
+    EXPECT_EQ(0, info.hasCamera);
+
+    kzContextHeader unknownKind(-1);
+    const struct {
+        const char* label;
+        void* context;
+        unsigned channel;
+        kzChannelInfo* info;
+        kzResult result;
+    } failures[] = {
+        {"null context", nullptr, 3, &info, KZ_ERROR_INVALID_CONTEXT},
+        {"null record", context, 3, nullptr, KZ_ERROR_INVALID_ARGUMENT},
+        {"unknown kind", &unknownKind, 3, &info, KZ_ERROR_INVALID_CONTEXT},
+        {"unknown channel", context, 4, &info, KZ_ERROR_INVALID_DATA},
+    };
+    for (const auto& f : failures)
+        EXPECT_EQ(f.result, kzGetChannelInfo(f.context, f.channel, f.info)) << f.label;
+
+    EXPECT_EQ(KZ_ERROR_INVALID_ARGUMENT, kzCreateContextConfiguration(nullptr));
+    EXPECT_EQ(KZ_ERROR_INVALID_CONTEXT, kzDestroyContextConfiguration(nullptr));
+    EXPECT_EQ(KZ_OK, kzDestroyContextConfiguration(context));
 }
 
 TEST(ErrorString, CopiesAtMostSizeCharactersWithoutTerminator)
