@@ -18,8 +18,16 @@ lib_dir=$(dirname "$(find "$prefix" -name 'libkzLib.so.6')")
 
 echo "== pkg-config"
 flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs kzLib)
-# The public header must compile cleanly in a strict host.
-"$cxx" -std=c++17 -Wall -Wextra -Wpedantic -Werror "$host/host.cpp" $flags -o "$scratch/host-pc"
+# The public headers must compile cleanly in a strict host; the package's
+# flags bring C++17 even to a host that asked for an older standard first.
+"$cxx" -std=c++14 -Wall -Wextra -Wpedantic -Werror "$host/host.cpp" $flags -o "$scratch/host-pc"
+# kzLib.h alone compiles without the Vulkan headers' declarations being needed.
+printf '#include <kzLib.h>\nint main() { return kzGetResultName(KZ_OK)[0] == 0; }\n' >"$scratch/plain.cpp"
+"$cxx" -Wall -Wextra -Wpedantic -Werror "$scratch/plain.cpp" $flags -o "$scratch/plain"
+if "$cxx" -E $flags "$scratch/plain.cpp" | grep -q kzCreateContextVulkan; then
+  echo "kzLib.h declares the Vulkan entry points; they belong to <kzLib/vulkan.h>"
+  exit 1
+fi
 LD_LIBRARY_PATH=$lib_dir "$scratch/host-pc"
 
 echo "== find_package"

@@ -1,16 +1,44 @@
-// A minimal host: includes the one public header, asks for the version,
-// uses an exported math class beside a geometry entry point, and fills and
-// releases a mesh record the library allocated, and asks for an OpenGL
-// context and a Vulkan context without having either.
+// A minimal host: includes the public header and, explicitly, the Vulkan
+// one; checks the version macros against the library and that it is compiled
+// as C++17 (which the package asks for whatever the host set), uses an
+// exported math class beside a geometry entry point, fills and releases a
+// mesh record the library allocated, receives a loader's reason through the
+// message callback, asks about a channel on a context without a back-end, and
+// asks for an OpenGL context and a Vulkan context without having either.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include <kzLib.h>
 #include <kzLib/vulkan.h>
 
+static_assert(__cplusplus >= 201703L, "the package makes hosts compile as C++17");
+static_assert(KZ_VERSION_MAJOR == 6, "headers of major version 6");
+
 int main()
 {
     int major = 0, minor = 0, patch = 0, build = 0;
-    if (kzGetVersion(&major, &minor, &patch, &build) != KZ_OK || major != 6)
+    if (kzGetVersion(&major, &minor, &patch, &build) != KZ_OK || major != KZ_VERSION_MAJOR ||
+        minor != KZ_VERSION_MINOR || patch != KZ_VERSION_PATCH)
+        return 1;
+    if (std::strcmp(kzGetResultName(KZ_ERROR_FILE), "KZ_ERROR_FILE") != 0)
+        return 1;
+
+    std::string reason;
+    kzSetMessageCallback([](kzMessageSeverity, const char* message,
+                            void* userData) { *static_cast<std::string*>(userData) = message; },
+                         &reason);
+    kzTargetRect rect{};
+    const kzResult missing = kzLoadTargetRectFromFile("/nonexistent/target.csv", &rect);
+    kzSetMessageCallback(nullptr, nullptr);
+    if (missing != KZ_ERROR_FILE || reason != "target rectangle /nonexistent/target.csv: not a readable file")
+        return 1;
+
+    kzContextConfiguration* configuration = nullptr;
+    kzChannelInfo info{};
+    if (kzCreateContextConfiguration(&configuration) != KZ_OK ||
+        kzGetChannelInfo(configuration, 1, &info) != KZ_ERROR_INVALID_DATA ||
+        kzDestroyContextConfiguration(configuration) != KZ_OK)
         return 1;
 
     kzCamera camera{};
@@ -43,6 +71,11 @@ int main()
     kzContextVulkan* vulkan = nullptr;
     if (kzCreateContextVulkan(&vulkan, VK_NULL_HANDLE, VK_NULL_HANDLE, VK_NULL_HANDLE, VK_NULL_HANDLE,
                               VK_FORMAT_B8G8R8A8_UNORM) != KZ_ERROR_VULKAN || vulkan)
+        return 1;
+    // Both forms of channel set-up are callable; neither accepts a null context.
+    const VkImageView views[1] = {VK_NULL_HANDLE};
+    if (kzSetActiveChannelVulkan_1(nullptr, 1, views, 1, 8, 8) != KZ_ERROR_INVALID_ARGUMENT ||
+        kzSetActiveChannelVulkan(nullptr, 1, {VK_NULL_HANDLE}, 8, 8) != KZ_ERROR_INVALID_ARGUMENT)
         return 1;
 
     std::printf("kzLib %d.%d.%d.%d\n", major, minor, patch, build);
