@@ -2,13 +2,14 @@
 // decode has a size within 1..kMaxMaskSide on each side and width x height x 4
 // readable bytes (every byte is read, so AddressSanitizer sees a short
 // buffer); a failed one leaves the object empty; both paths give the same
-// pixels.
+// pixels, and kzGetMaskImageSize gives the same verdict and size.
 
 #include <climits>
 #include <cstddef>
 
 #include "config/mask_image.h"
 #include "fuzz_input_file.h"
+#include "kzLib/calibration.h"
 
 namespace {
 
@@ -68,6 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         calib::MaskPixels pixels;
         fromFile = check(pixels, pixels.decodeFile(path));
     }
+    int width = 0;
+    int height = 0;
+    const kzResult sized = kzGetMaskImageSize(path, &width, &height);
+    if ((sized == KZ_OK) != fromFile.decoded ||
+        (sized == KZ_OK && (width != fromFile.width || height != fromFile.height)))
+        __builtin_trap();
+
     calib::MaskPixels pixels;
     const Outcome fromMemory = check(pixels, pixels.decodeMemory(data, int(size)));
     if (fromFile != fromMemory)

@@ -16,8 +16,9 @@ KZ_API kzResult kzGetVersionString(char* buffer, size_t size);
 KZ_API const char* kzGetResultName(kzResult result);
 
 // Receives every message the library writes: loaders' detailed reasons (file, line, what was
-// expected), every context error text as it is set, and warnings. `message` is one line without a
-// line feed, valid only during the call. Called on the thread that caused the message.
+// expected), every context error text as it is set, and OpenGL shader logs. `message` has no
+// trailing line feed (a shader log may hold several lines), is at most 1023 bytes and is valid
+// only during the call. Called on the thread that caused the message.
 typedef void (*kzMessageCallback)(kzMessageSeverity severity, const char* message, void* userData);
 
 // Sets the process-wide message callback (null removes it). With a callback set the library
