@@ -24,8 +24,9 @@ typedef void (*kzMessageCallback)(kzMessageSeverity severity, const char* messag
 // Sets the process-wide message callback (null removes it). With a callback set the library
 // prints nothing; without one it prints only its shader and mask-loading failures to standard
 // output and drops the other messages. Safe to call from any thread while others run: once it
-// returns, the previous callback is neither running nor called again. From inside the callback it
-// returns KZ_ERROR_NOT_SUPPORTED and changes nothing.
+// returns, the previous callback is neither running nor called again. The callback may call the
+// library, but messages those calls write are not delivered (nor printed); kzSetMessageCallback
+// called from inside the callback returns KZ_ERROR_NOT_SUPPORTED and changes nothing.
 KZ_API kzResult kzSetMessageCallback(kzMessageCallback callback, void* userData);
 
 // Copies min(size, length) characters of the context's last error message, without a terminator.

@@ -23,22 +23,23 @@ struct Callback {
 std::shared_mutex callbackLock;
 Callback callback;
 
-// How deep the calling thread is inside the callback: a message the callback
-// itself causes is delivered under the lock the thread already holds.
-thread_local int callbackDepth = 0;
+// Whether the calling thread is inside the callback. Messages the callback
+// itself causes (by calling the library) are dropped: delivering them would
+// call it again, without end if it calls the library every time.
+thread_local bool insideCallback = false;
 
 void deliver(kzMessageSeverity severity, bool printWithoutCallback, const char* format,
              va_list arguments)
 {
+    if (insideCallback)
+        return;
     char text[kMessageSize];
     std::vsnprintf(text, sizeof text, format, arguments);
-    std::shared_lock<std::shared_mutex> lock(callbackLock, std::defer_lock);
-    if (callbackDepth == 0)
-        lock.lock();
+    std::shared_lock<std::shared_mutex> lock(callbackLock);
     if (callback.function) {
-        ++callbackDepth;
+        insideCallback = true;
         callback.function(severity, text, callback.userData);
-        --callbackDepth;
+        insideCallback = false;
     } else if (printWithoutCallback) {
         std::printf("%s\n", text);
     }
@@ -65,7 +66,7 @@ void kzPrintMessage(kzMessageSeverity severity, const char* format, ...)
 KZ_API kzResult kzSetMessageCallback(kzMessageCallback function, void* userData)
 {
     // Replacing the callback from inside it would wait for itself.
-    if (callbackDepth > 0)
+    if (insideCallback)
         return KZ_ERROR_NOT_SUPPORTED;
     std::unique_lock<std::shared_mutex> lock(callbackLock);
     callback = Callback{function, userData};

@@ -53,33 +53,30 @@ TEST(MessageCallback, LongMessagesAreCutNotOverrun)
     EXPECT_EQ(recorder.messages()[0].second, longText.substr(0, 1023));
 }
 
-// From inside the callback: messages the callback causes are delivered (no
-// deadlock), replacing the callback is refused.
+// From inside the callback the library can be called: the messages that
+// causes are dropped (a callback that always calls the library would else
+// never return), and replacing the callback is refused.
 TEST(MessageCallback, CallbackMayCallTheLibraryButNotReplaceItself)
 {
     struct Inside {
         std::vector<std::string> messages;
         kzResult replaced = KZ_OK;
-        int depth = 0;
     } inside;
     ASSERT_EQ(kzSetMessageCallback(
                   [](kzMessageSeverity, const char* message, void* userData) {
                       auto& state = *static_cast<Inside*>(userData);
                       state.messages.push_back(message);
-                      if (state.depth++ == 0) {
-                          kzMesh mesh;
-                          kzLoadWarpmapFromFile("/nonexistent/warp.csv", &mesh, 0, 0);
-                          state.replaced = kzSetMessageCallback(nullptr, nullptr);
-                      }
+                      kzMesh mesh;
+                      kzLoadWarpmapFromFile("/nonexistent/warp.csv", &mesh, 0, 0);
+                      state.replaced = kzSetMessageCallback(nullptr, nullptr);
                   },
                   &inside),
               KZ_OK);
     kzLogMessage(KZ_MESSAGE_INFO, "outer");
     EXPECT_EQ(kzSetMessageCallback(nullptr, nullptr), KZ_OK);
     EXPECT_EQ(inside.replaced, KZ_ERROR_NOT_SUPPORTED);
-    ASSERT_EQ(inside.messages.size(), 2u);
-    EXPECT_EQ(inside.messages[0], "outer");
-    EXPECT_EQ(inside.messages[1], "warp map /nonexistent/warp.csv: not a readable file");
+    const std::vector<std::string> expected = {"outer"};
+    EXPECT_EQ(inside.messages, expected);
 }
 
 // Threads log while another one keeps replacing the callback; once the
@@ -89,6 +86,7 @@ TEST(MessageCallback, SetAndCalledFromSeveralThreads)
     std::atomic<int> calls{0};
     auto count = [](kzMessageSeverity, const char*, void* userData) {
         static_cast<std::atomic<int>*>(userData)->fetch_add(1);
+        kzLogMessage(KZ_MESSAGE_INFO, "from inside");  // dropped, not delivered again
     };
     std::atomic<bool> stop{false};
     std::vector<std::thread> loggers;
@@ -98,6 +96,9 @@ TEST(MessageCallback, SetAndCalledFromSeveralThreads)
                 kzLogMessage(KZ_MESSAGE_INFO, "tick");
         });
     }
+    ASSERT_EQ(kzSetMessageCallback(count, &calls), KZ_OK);
+    while (calls.load() == 0)
+        std::this_thread::yield();  // the loggers are delivering
     for (int i = 0; i < 2000; ++i)
         ASSERT_EQ(kzSetMessageCallback(i % 2 ? nullptr : +count, &calls), KZ_OK);
     ASSERT_EQ(kzSetMessageCallback(nullptr, nullptr), KZ_OK);
