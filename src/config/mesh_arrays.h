@@ -115,11 +115,6 @@ public:
     // an allocation failure the mesh is left as it was: KZ_ERROR_INVALID_DATA.
     kzResult storeInto(kzMesh& mesh, const GridOrder& order);
 
-    // What has been read so far: points, and the grid their indices span.
-    size_t points() const { return vertices_.size(); }
-    uint64_t columns() const { return uint64_t(maxColumn_) + 1; }
-    uint64_t rows() const { return uint64_t(maxRow_) + 1; }
-
 private:
     bool surface_;
     GrowingArray<kzVec3f> vertices_;

@@ -59,10 +59,4 @@ void freeImage(unsigned char* pixels)
     stbi_image_free(pixels);
 }
 
-const char* decoderFailure()
-{
-    const char* reason = stbi_failure_reason();
-    return reason ? reason : "unknown";
-}
-
 }  // namespace calib

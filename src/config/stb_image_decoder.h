@@ -10,7 +10,5 @@ bool readImageSize(const unsigned char* data, int size, int* width, int* height,
 // Decodes to the components the image stores (reported in *components).
 unsigned char* decodeImage(const unsigned char* data, int size, int* width, int* height, int* components);
 void freeImage(unsigned char* pixels);
-// Why the last readImageSize or decodeImage on this thread failed, in the decoder's words.
-const char* decoderFailure();
 
 }  // namespace calib
