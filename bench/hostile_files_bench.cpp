@@ -17,6 +17,7 @@
 #include "core/context_header.h"
 #include "gl_harness.h"
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 #include "vk_harness.h"

@@ -21,6 +21,7 @@
 
 #include "gl_harness.h"
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "vk_harness.h"
 
 namespace {

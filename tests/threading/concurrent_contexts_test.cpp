@@ -13,6 +13,7 @@
 
 #include "gl_harness.h"
 #include "kzLib.h"
+#include "kzLib/vulkan.h"
 #include "support/calibration_writer.h"
 #include "support/temp_dir.h"
 #include "vk_harness.h"

@@ -104,7 +104,13 @@ MaskResult decodeMask(const char* path)
     const std::string named = std::string("mask image ") + path + ": ";
     if (reason.compare(0, named.size(), named) == 0)
         reason.erase(0, named.size());
-    mask.problem = reason.empty() ? "not a mask image the library reads" : reason;
+    if (reason.empty()) {
+        struct stat status {};
+        reason = stat(path, &status) == 0 && status.st_size == 0
+                     ? "the file is empty"
+                     : "not a PNG, BMP or TGA image the library reads, or damaged";
+    }
+    mask.problem = reason;
     return mask;
 }
 

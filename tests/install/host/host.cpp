@@ -9,6 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <kzLib.h>
 #include <kzLib/vulkan.h>
 
@@ -28,10 +31,16 @@ int main()
     kzSetMessageCallback([](kzMessageSeverity, const char* message,
                             void* userData) { *static_cast<std::string*>(userData) = message; },
                          &reason);
+    char path[] = "/tmp/kzhost-target-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0 || write(fd, "header\n1;2;3\n", 13) != 13)
+        return 1;
+    close(fd);
     kzTargetRect rect{};
-    const kzResult missing = kzLoadTargetRectFromFile("/nonexistent/target.csv", &rect);
+    const kzResult shortLine = kzLoadTargetRectFromFile(path, &rect);
     kzSetMessageCallback(nullptr, nullptr);
-    if (missing != KZ_ERROR_FILE || reason != "target rectangle /nonexistent/target.csv: not a readable file")
+    unlink(path);
+    if (shortLine != KZ_ERROR_INVALID_DATA || reason.find(path) == std::string::npos)
         return 1;
 
     kzContextConfiguration* configuration = nullptr;
