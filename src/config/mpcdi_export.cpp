@@ -15,6 +15,7 @@
 #include "config/pfm_file.h"
 #include "config/text_fields.h"
 #include "config/text_lines.h"
+#include "config/xml_text.h"
 #include "core/context_header.h"
 #include "core/messages.h"
 #include "kzLib/configuration.h"
@@ -24,12 +25,8 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.295779513082321;
 
-std::string number(double value)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+using xml_text::escaped;
+using xml_text::number;
 
 std::string precise(double value)
 {
@@ -38,20 +35,6 @@ std::string precise(double value)
     return text;
 }
 
-std::string escaped(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 // The numbers of a camera file's data line, as its loader reads them.
 bool cameraFields(const char* path, std::vector<float>& fields)

@@ -10,6 +10,7 @@
 #include "config/mpcdi_document.h"
 #include "config/mpcdi_source.h"
 #include "config/pfm_file.h"
+#include "config/xml_text.h"
 #include "kzLib/geometry.h"
 
 namespace mpcdi {
@@ -18,12 +19,8 @@ namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDefaultGamma = 2.2;
 
-std::string number(double value)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+using xml_text::escaped;
+using xml_text::number;
 
 // Same as number() for a value already rounded to float: the text reads back
 // to exactly that float.
@@ -32,21 +29,6 @@ std::string number(float value)
     return number(double(value));
 }
 
-std::string escaped(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 bool writeText(const std::string& path, const std::string& text)
 {

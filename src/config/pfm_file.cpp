@@ -65,8 +65,12 @@ bool hasPfmMagic(const char* bytes, size_t size)
 
 bool isPfmFile(const char* path)
 {
-    FdCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
+    // Only regular files are sniffed: opening a pipe to look would take a
+    // reader away from its writer before the text loader opens it.
     struct stat status;
+    if (::stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    FdCloser file{::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
         return false;
     char magic[3];
